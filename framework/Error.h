@@ -1,0 +1,39 @@
+// CError: the one failure type of the game. Building a record appends its entry to
+// "Errors.log" in the current folder at once; the record is then thrown by value.
+#pragma once
+
+#include "platform/Win32.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+enum ErrorKind {
+    ERR_NORMAL = 1,
+    ERR_WIN32 = 2,
+    ERR_DIRECTX = 3,
+};
+
+class CError {
+  public:
+    // kind ERR_WIN32 takes GetLastError() (value ignored); ERR_DIRECTX takes value as the
+    // result code; other kinds ignore value. Writes the log entry before returning.
+    CError(int kind, const char* message, const char* sourceFile, int line, int32_t value);
+    CError(const CError& other);
+    CError& operator=(const CError& other);
+
+    int kind;
+    const char* message; // points into the record's own copy of the text
+    const char* sourceFile;
+    int line;
+    uint32_t systemError;
+    HRESULT resultCode;
+    HANDLE logFile;
+
+  private:
+    void WriteErrorLog();
+    std::shared_ptr<const std::string> m_text;
+};
+
+// Entries written by this process so far; the next entry gets this number plus one.
+int GetErrorLogSequence();

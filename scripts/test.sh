@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Sets up, builds with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test.
+# Window tests run under xvfb-run when there is no display. Exits non-zero on any failure.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+bash scripts/setup.sh
+
+build="$root/build-test"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPUZZLE_SANITIZE=ON -DPUZZLE_BENCH=OFF
+cmake --build "$build"
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# Mesa's software rasteriser, so that drawing tests read back exact pixels.
+export LIBGL_ALWAYS_SOFTWARE=1
+
+run_ctest() {
+    ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
+}
+
+if [ -n "${DISPLAY:-}" ]; then
+    run_ctest
+else
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_ctest); build='$build'; run_ctest"
+fi
