@@ -1,0 +1,6 @@
+#include "game/Game.h"
+
+void CGame::ComputeGrid() {}
+void CGame::PlaceGridLines() {}
+void CGame::ChooseTabSides() {}
+void CGame::BuildOwnerMap() {}

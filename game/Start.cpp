@@ -1,0 +1,4 @@
+#include "game/Game.h"
+
+void CGame::CreateResources() {}
+void CGame::ScatterPieces() {}
