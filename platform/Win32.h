@@ -112,6 +112,22 @@ struct SYSTEMTIME {
 
 struct SECURITY_ATTRIBUTES;
 
+// What WM_CREATE's lParam points to: the arguments of CreateWindowExA.
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
 // Window messages.
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
@@ -216,6 +232,7 @@ struct SECURITY_ATTRIBUTES;
 #define GENERIC_WRITE 0x40000000L
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
@@ -253,9 +270,13 @@ struct SECURITY_ATTRIBUTES;
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_LOCK_VIOLATION 33L
 #define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
+#define ERROR_NEGATIVE_SEEK 131L
+#define ERROR_DIRECTORY 267L
 #define ERROR_BUFFER_OVERFLOW 111L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_ALREADY_EXISTS 183L
@@ -278,6 +299,8 @@ ATOM RegisterClassA(const WNDCLASSA* wndClass);
 // WM_CREATE is sent to the window procedure before the call returns.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+// Sends WM_DESTROY, then closes the window; its queued messages are dropped.
+BOOL DestroyWindow(HWND hwnd);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Never blocks. Returns nonzero when a message was read.

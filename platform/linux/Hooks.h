@@ -7,6 +7,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+class IDirect3DDevice9;
 
 namespace layer {
 
@@ -25,5 +28,31 @@ void SetModuleFileName(const std::string& path);
 
 // Sleep calls this instead of sleeping.
 void SetSleepSink(std::function<void(DWORD milliseconds)> sink);
+
+// --- Direct3D 9 device over OpenGL ---
+
+// CreateDevice refuses hardware vertex processing while this is set (as D3D9_REFUSE_HARDWARE_VP=1
+// does), so the caller's fallback to software vertex processing can be exercised.
+void SetRefuseHardwareVertexProcessing(bool refuse);
+
+// Turns the merging of consecutive same-state draws into one OpenGL draw on or off for every
+// device (D3D9_NO_MERGE=1 turns it off); the pixels drawn are the same either way.
+void SetDrawMerging(bool merge);
+
+// The device behaves as if its full-screen window had been switched away from: the next Present
+// reports D3DERR_DEVICELOST, TestCooperativeLevel then answers D3DERR_DEVICELOST lostPolls times
+// and D3DERR_DEVICENOTRESET after that, until Reset.
+void ForceDeviceLoss(IDirect3DDevice9* device, int lostPolls = 1);
+
+// The pixels of the device's current render target after all pending draws, top row first, each
+// a D3DCOLOR (0xAARRGGBB). Empty for a device that is not the OpenGL one.
+std::vector<DWORD> ReadRenderTarget(IDirect3DDevice9* device, UINT* width, UINT* height);
+
+// The last frame Present showed, after the gamma lookup (what a frame dump writes), top row
+// first, each a D3DCOLOR with alpha 255. Empty before the first Present.
+std::vector<DWORD> ReadPresentedFrame(IDirect3DDevice9* device, UINT* width, UINT* height);
+
+// How many OpenGL draw calls the device has issued since it was created.
+unsigned long long GetDrawCallCount(IDirect3DDevice9* device);
 
 } // namespace layer

@@ -1,0 +1,21 @@
+// The program's main(): hands WinMain the command line as Windows would.
+#include "platform/linux/win32/Internal.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+// Windows passes the module's base address; any stable non-null value serves.
+char g_instanceToken;
+} // namespace
+
+int main(int argc, char** argv) {
+    const char* passed = getenv(layer::kCommandLineVariable);
+    std::string commandLine = layer::RecoverCommandLine(argc, const_cast<const char* const*>(argv), passed);
+    // Programs started from here must not see the text meant for this one.
+    unsetenv(layer::kCommandLineVariable);
+    // SDL is left to the process exit, as a Windows program leaves its window: shutting it
+    // down here would unload the OpenGL driver before the leak checker of sanitised builds
+    // runs, and the driver's lasting allocations could no longer be told apart from ours.
+    return WinMain(reinterpret_cast<HINSTANCE>(&g_instanceToken), nullptr, commandLine.data(), SW_SHOWNORMAL);
+}

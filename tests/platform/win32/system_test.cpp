@@ -1,0 +1,247 @@
+// C runtime, text helpers and system services of the Win32 layer.
+#include "platform/CRT.h"
+#include "platform/Win32.h"
+#include "platform/linux/Hooks.h"
+#include "platform/linux/win32/Internal.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using Args = std::vector<std::string>;
+
+TEST(CRuntime, RandIsTheWindowsGenerator) {
+    srand(1);
+    EXPECT_EQ(rand(), 41);
+    EXPECT_EQ(rand(), 18467);
+    EXPECT_EQ(rand(), 6334);
+    EXPECT_EQ(rand(), 26500);
+    EXPECT_EQ(rand(), 19169);
+    srand(1);
+    EXPECT_EQ(rand(), 41);
+    // The range is 15 bits whatever the seed.
+    srand(0xDEADBEEF);
+    int highest = 0;
+    for (int i = 0; i < 100000; ++i)
+        highest = std::max(highest, rand());
+    EXPECT_EQ(highest, 32767);
+    EXPECT_EQ(RAND_MAX, 32767);
+}
+
+struct SplitPath {
+    std::string drive, dir, fname, ext;
+};
+
+static SplitPath Split(const char* path) {
+    char drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(path, drive, dir, fname, ext);
+    return {drive, dir, fname, ext};
+}
+
+TEST(CRuntime, SplitPathHandlesBothSeparatorsDotsAndMissingParts) {
+    SplitPath p = Split("C:\\Gry\\Puzzle\\Game.exe");
+    EXPECT_EQ(p.drive, "C:");
+    EXPECT_EQ(p.dir, "\\Gry\\Puzzle\\");
+    EXPECT_EQ(p.fname, "Game");
+    EXPECT_EQ(p.ext, ".exe");
+
+    p = Split("/opt/puzzle.d/bin/Game");
+    EXPECT_EQ(p.drive, "");
+    EXPECT_EQ(p.dir, "/opt/puzzle.d/bin/");
+    EXPECT_EQ(p.fname, "Game");
+    EXPECT_EQ(p.ext, "");
+
+    p = Split("a/b\\c.d/kot.tar.gz");
+    EXPECT_EQ(p.dir, "a/b\\c.d/");
+    EXPECT_EQ(p.fname, "kot.tar");
+    EXPECT_EQ(p.ext, ".gz");
+
+    p = Split("plik");
+    EXPECT_EQ(p.dir, "");
+    EXPECT_EQ(p.fname, "plik");
+    EXPECT_EQ(p.ext, "");
+
+    // Null outputs are skipped.
+    char fname[_MAX_FNAME];
+    _splitpath("x/y.z", nullptr, nullptr, fname, nullptr);
+    EXPECT_STREQ(fname, "y");
+}
+
+TEST(CRuntime, SplitPathCutsLongPartsToTheirBuffers) {
+    std::string longName(400, 'n');
+    SplitPath p = Split(("d/" + longName + ".e").c_str());
+    EXPECT_EQ(p.fname.size(), size_t(_MAX_FNAME - 1));
+    EXPECT_EQ(p.ext, ".e");
+}
+
+TEST(CommandLine, SplitsWithTheWindowsRules) {
+    EXPECT_EQ(layer::SplitCommandLine("Game.exe \"--new:C:\\Moje obrazy\\kot.jpg?100\""),
+              (Args{"Game.exe", "--new:C:\\Moje obrazy\\kot.jpg?100"}));
+    EXPECT_EQ(layer::SplitCommandLine("  Puzzle.exe  "), (Args{"Puzzle.exe"}));
+    // Backslashes count only before a quote: 2n give n and a toggle, 2n+1 give n and a quote.
+    EXPECT_EQ(layer::SplitCommandLine("p a\\\\\"b c\" d\\\"e f\\g"), (Args{"p", "a\\b c", "d\"e", "f\\g"}));
+    EXPECT_EQ(layer::SplitCommandLine("p \"\" \"x\"\"y\""), (Args{"p", "", "x\"y"}));
+    // The program name takes no escapes.
+    EXPECT_EQ(layer::SplitCommandLine("\"C:\\a b\\p.exe\" 1"), (Args{"C:\\a b\\p.exe", "1"}));
+    EXPECT_EQ(layer::SplitCommandLine("p \"unbalanced rest"), (Args{"p", "unbalanced rest"}));
+}
+
+TEST(CommandLine, QuotingRoundTrips) {
+    for (const std::string& arg :
+         {std::string("plain"), std::string(""), std::string("two words"), std::string("q\"uote"),
+          std::string("end\\"), std::string("sp ace\\"), std::string("a\\\\\"b")}) {
+        Args split = layer::SplitCommandLine(("p " + layer::QuoteArgument(arg)).c_str());
+        ASSERT_EQ(split.size(), 2u) << arg;
+        EXPECT_EQ(split[1], arg);
+    }
+}
+
+TEST(CommandLine, RecoversTheTextAfterTheProgramName) {
+    EXPECT_EQ(layer::ArgumentsAfterProgramName("Game.exe  \"--open:a b.pzz\"  -w"), "\"--open:a b.pzz\"  -w");
+    EXPECT_EQ(layer::ArgumentsAfterProgramName("\"C:\\x y\\Game.exe\" -f"), "-f");
+    EXPECT_EQ(layer::ArgumentsAfterProgramName("Game.exe"), "");
+
+    const char* argv[] = {"/bin/Game", "--open:a b.pzz", "-w"};
+    // The exact text wins when it names the same arguments (double blanks kept)...
+    EXPECT_EQ(layer::RecoverCommandLine(3, argv, "Game.exe \"--open:a b.pzz\"  -w"),
+              "\"--open:a b.pzz\"  -w");
+    // ...a stale text that names others is ignored, and the arguments are quoted instead.
+    EXPECT_EQ(layer::RecoverCommandLine(3, argv, "Game.exe -f"), "\"--open:a b.pzz\" -w");
+    EXPECT_EQ(layer::RecoverCommandLine(3, argv, nullptr), "\"--open:a b.pzz\" -w");
+    EXPECT_EQ(layer::RecoverCommandLine(1, argv, nullptr), "");
+}
+
+TEST(CodePage, ConvertsWindows1250) {
+    EXPECT_EQ(layer::Cp1250ToUtf8("Za\xBF\xF3\xB3\xE6 g\xEA\x9C l\xB9 ja\x9F\xF1"), "Zażółć gęś lą jaźń");
+    EXPECT_EQ(layer::Cp1250ToUtf8("\x80\xA5\x8C"), "€ĄŚ");
+    EXPECT_EQ(uint8_t(layer::CodePointToCp1250(U'ą')), 0xB9);
+    EXPECT_EQ(uint8_t(layer::CodePointToCp1250(U'Ż')), 0xAF);
+    EXPECT_EQ(layer::CodePointToCp1250(U'A'), 'A');
+    EXPECT_EQ(layer::CodePointToCp1250(U'ß'), '\xDF');
+    EXPECT_EQ(layer::CodePointToCp1250(U'я'), '?');
+}
+
+TEST(SystemErrors, TextsEndInCrLfAndUnknownCodesFail) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
+        ERROR_SHARING_VIOLATION, LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "The process cannot access the file because it is being used by another process.\r\n");
+    EXPECT_EQ(length, strlen(text));
+    EXPECT_EQ(LocalFree(text), nullptr);
+
+    // Every code the errno translation produces has its text.
+    for (int error : {0, ENOENT, ENOTDIR, EMFILE, EACCES, EBADF, ENOMEM, EROFS, EWOULDBLOCK, ENOSPC, EEXIST,
+                      EINVAL, ENAMETOOLONG, ENOEXEC, ENOTSUP, EIO, EXDEV}) {
+        char* message = nullptr;
+        DWORD code = layer::ErrorFromErrno(error);
+        ASSERT_GT(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                     FORMAT_MESSAGE_FROM_SYSTEM,
+                                 nullptr, code, 0, reinterpret_cast<LPSTR>(&message), 0, nullptr),
+                  0u)
+            << code;
+        EXPECT_TRUE(std::string(message).ends_with("\r\n"));
+        LocalFree(message);
+    }
+
+    text = nullptr;
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 999999, 0,
+                             reinterpret_cast<LPSTR>(&text), 0, nullptr),
+              0u);
+    EXPECT_EQ(text, nullptr);
+
+    char small[8];
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, small, sizeof small,
+                             nullptr),
+              0u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+}
+
+TEST(System, ModuleFileNameTruncatesAsWindowsDoes) {
+    char real[PATH_MAX] = {};
+    ASSERT_GT(readlink("/proc/self/exe", real, sizeof real - 1), 0);
+    char buffer[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    EXPECT_EQ(std::string(buffer, length), real);
+
+    char shortBuffer[5];
+    EXPECT_EQ(GetModuleFileNameA(nullptr, shortBuffer, 5), 5u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(std::string(shortBuffer), std::string(real).substr(0, 4));
+
+    layer::SetModuleFileName("/gry/puzzle/Game");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, MAX_PATH), 16u);
+    EXPECT_STREQ(buffer, "/gry/puzzle/Game");
+    layer::SetModuleFileName("");
+}
+
+TEST(System, CurrentDirectoryAcceptsBackslashesAndReportsTheSizeNeeded) {
+    char saved[PATH_MAX];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryA("\\tmp\\"));
+    char buffer[MAX_PATH];
+    EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, buffer), 4u);
+    EXPECT_STREQ(buffer, "/tmp");
+    char small[3] = {'x', 'y', 'z'};
+    EXPECT_EQ(GetCurrentDirectoryA(3, small), 5u);
+    EXPECT_EQ(small[0], 'x');
+
+    EXPECT_FALSE(SetCurrentDirectoryA("/no/such/folder"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    ASSERT_TRUE(SetCurrentDirectoryA(saved));
+}
+
+TEST(System, NamesFollowTheWindowsBufferRules) {
+    char name[16];
+    DWORD size = sizeof name;
+    ASSERT_TRUE(GetComputerNameA(name, &size));
+    EXPECT_EQ(size, strlen(name));
+    EXPECT_LE(size, 15u);
+    for (char c : std::string(name))
+        EXPECT_FALSE(islower(static_cast<unsigned char>(c)));
+
+    DWORD tiny = 1;
+    EXPECT_FALSE(GetComputerNameA(name, &tiny));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_BUFFER_OVERFLOW));
+    EXPECT_EQ(tiny, size + 1);
+
+    char user[257];
+    DWORD userSize = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &userSize));
+    EXPECT_EQ(userSize, strlen(user) + 1); // the user name's count includes the terminator
+    DWORD userTiny = 1;
+    EXPECT_FALSE(GetUserNameA(user, &userTiny));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(userTiny, userSize);
+}
+
+TEST(Hooks, ReplaceTicksSleepsAndBeeps) {
+    layer::SetTickSource([] { return DWORD(0xFFFFFFF0); });
+    EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u);
+    layer::SetTickSource(nullptr);
+    DWORD first = GetTickCount();
+    EXPECT_GE(GetTickCount() - first, 0u);
+
+    std::vector<DWORD> slept;
+    layer::SetSleepSink([&](DWORD ms) { slept.push_back(ms); });
+    Sleep(100);
+    Sleep(0);
+    layer::SetSleepSink(nullptr);
+    EXPECT_EQ(slept, (std::vector<DWORD>{100, 0}));
+
+    std::vector<std::pair<DWORD, DWORD>> beeps;
+    layer::SetBeepSink([&](DWORD f, DWORD d) { beeps.emplace_back(f, d); });
+    EXPECT_TRUE(Beep(1500, 333));
+    layer::SetBeepSink(nullptr);
+    EXPECT_EQ(beeps, (std::vector<std::pair<DWORD, DWORD>>{{1500, 333}}));
+
+    // A real beep, with or without an audio device, succeeds quietly.
+    EXPECT_TRUE(Beep(880, 20));
+    EXPECT_FALSE(Beep(10, 20));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
