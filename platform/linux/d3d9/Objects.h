@@ -1,0 +1,292 @@
+// The classes behind the Direct3D 9 interfaces on Linux. Only the d3d9 sources include this.
+//
+// Reference counts follow Direct3D 9: every resource holds one reference to its device; a
+// texture's surface has no count of its own (AddRef and Release go to the texture), and the
+// back-buffer surface forwards to the device. What the device itself points at (the bound
+// texture, the stream source, the render target) is not counted: when such an object is
+// destroyed it tells the device, which forgets it, so an application that releases everything
+// sees its device's last Release return 0 whatever was still bound.
+#pragma once
+
+#include "platform/Direct3D9.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace layer {
+// Set by the SetDrawMerging hook; overrides D3D9_NO_MERGE.
+extern std::optional<bool> g_drawMerging;
+} // namespace layer
+
+namespace layer::d3d9 {
+
+class CDevice;
+class CTexture;
+
+// Reads an environment variable as a non-negative number; fallback when unset or not a number.
+long EnvNumber(const char* name, long fallback);
+bool EnvFlag(const char* name);
+
+class CDirect3D final : public IDirect3D9 {
+  public:
+    CDirect3D();
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
+    HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override;
+    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                         D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) override;
+
+    // The largest texture side OpenGL allows. Uses the current context; without one a hidden
+    // window lends one for the question.
+    UINT GlMaxTextureSize();
+    // The same, lowered by D3D9_MAX_TEXTURE_SIZE.
+    UINT MaxTextureSize();
+
+  private:
+    ~CDirect3D() override;
+    ULONG m_refs = 1;
+    UINT m_maxTextureSize = 0;
+};
+
+// A surface is either level 0 of a texture or the device's back buffer.
+class CSurface final : public IDirect3DSurface9 {
+  public:
+    CSurface(CDevice* device, CTexture* container) : m_device(device), m_container(container) {}
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
+    HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
+
+    CTexture* Container() const { return m_container; }
+
+  private:
+    CDevice* m_device;
+    CTexture* m_container; // null for the back buffer
+};
+
+class CTexture final : public IDirect3DTexture9 {
+  public:
+    CTexture(CDevice* device, UINT width, UINT height, DWORD usage, D3DPOOL pool);
+    // Makes the OpenGL objects; a failing result leaves the texture to be released.
+    HRESULT Create();
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
+    DWORD GetLevelCount() override { return 1; }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    GLuint Name() const { return m_texture; }
+    GLuint Framebuffer() const { return m_framebuffer; }
+    UINT Width() const { return m_width; }
+    UINT Height() const { return m_height; }
+    D3DPOOL Pool() const { return m_pool; }
+    bool IsRenderTarget() const { return (m_usage & D3DUSAGE_RENDERTARGET) != 0; }
+    void Describe(D3DSURFACE_DESC* desc) const;
+
+  private:
+    ~CTexture() override;
+
+    ULONG m_refs = 1;
+    CDevice* m_device;
+    UINT m_width, m_height;
+    DWORD m_usage;
+    D3DPOOL m_pool;
+    GLuint m_texture = 0;
+    GLuint m_framebuffer = 0;
+    CSurface m_surface;
+    // The whole level while it is locked, rows of 4 * width bytes; empty otherwise.
+    std::unique_ptr<uint8_t[]> m_staging;
+    bool m_locked = false;
+    bool m_lockReadOnly = false;
+};
+
+class CVertexBuffer final : public IDirect3DVertexBuffer9 {
+  public:
+    CVertexBuffer(CDevice* device, UINT length);
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+    HRESULT Unlock() override;
+
+    const std::vector<uint8_t>& Data() const { return m_data; }
+
+  private:
+    ~CVertexBuffer() override;
+    ULONG m_refs = 1;
+    CDevice* m_device;
+    // Managed pool: the vertices live in memory and are streamed with each draw, which is how
+    // the device feeds OpenGL anyway (draws are batched in memory before they are sent).
+    std::vector<uint8_t> m_data;
+    bool m_locked = false;
+};
+
+// Everything that decides how a triangle is drawn; draws are merged while it stays the same.
+struct DrawState {
+    CTexture* texture = nullptr;
+    DWORD colorOp = D3DTOP_MODULATE, colorArg1 = D3DTA_TEXTURE, colorArg2 = D3DTA_CURRENT;
+    DWORD alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_TEXTURE, alphaArg2 = D3DTA_CURRENT;
+    DWORD minFilter = D3DTEXF_POINT, magFilter = D3DTEXF_POINT;
+    DWORD addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
+    bool blend = false;
+    DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO;
+};
+
+class CDevice final : public IDirect3DDevice9 {
+  public:
+    CDevice(CDirect3D* direct3d, SDL_Window* window, const D3DPRESENT_PARAMETERS& parameters);
+    // Makes the context and the OpenGL objects; a failing result leaves the device to be released.
+    HRESULT Create();
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT TestCooperativeLevel() override;
+    HRESULT GetDirect3D(IDirect3D9** direct3d) override;
+    HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                    const void* dirtyRegion) override;
+    void SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer9** vertexBuffer, HANDLE* sharedHandle) override;
+    HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
+    HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT SetFVF(DWORD fvf) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                            UINT vertexStride) override;
+
+    // Called by resources.
+    void MakeCurrent();
+    void Flush();
+    // Something bound OpenGL objects behind the device's back: the next draw binds everything anew.
+    void GlStateTouched() {
+        m_applied.reset();
+        m_appliedFramebuffer = ~0u;
+    }
+    UINT MaxTextureSize() const { return m_maxTextureSize; }
+    void ForgetTexture(CTexture* texture);
+    void ForgetVertexBuffer(CVertexBuffer* buffer);
+    void AddDefaultPoolResource(int delta) { m_defaultPoolResources += delta; }
+    UINT BackBufferWidth() const { return m_backBufferWidth; }
+    UINT BackBufferHeight() const { return m_backBufferHeight; }
+    bool Windowed() const { return m_parameters.Windowed != FALSE; }
+    const D3DPRESENT_PARAMETERS& Parameters() const { return m_parameters; }
+
+    // Test hooks.
+    void ForceLoss(int lostPolls);
+    std::vector<DWORD> ReadTarget(UINT* width, UINT* height);
+    std::vector<DWORD> ReadPresented(UINT* width, UINT* height);
+    unsigned long long DrawCalls() const { return m_drawCalls; }
+
+  private:
+    ~CDevice() override;
+
+    HRESULT ApplyParameters(D3DPRESENT_PARAMETERS& parameters);
+    void ResetStates();
+    bool WindowAway();
+    void Lose(int lostPolls);
+    HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride);
+    template <class T> void SetState(T& field, T value) {
+        if (field == value)
+            return;
+        Flush();
+        field = value;
+    }
+    void ApplyDrawState();
+    void BindTarget();
+    void GammaPass();
+    void DumpFrame();
+    std::vector<DWORD> ReadFramebuffer(GLuint framebuffer, UINT width, UINT height);
+
+    ULONG m_refs = 1;
+    CDirect3D* m_direct3d;
+    SDL_Window* m_window;
+    SDL_GLContext m_context = nullptr;
+    D3DPRESENT_PARAMETERS m_parameters;
+    UINT m_backBufferWidth = 0, m_backBufferHeight = 0;
+    CSurface m_backBufferSurface;
+    int m_defaultPoolResources = 0;
+    bool m_mergeFromEnvironment = true;
+    bool m_madeFullScreen = false;
+    UINT m_maxTextureSize = 0;
+
+    // Loss.
+    bool m_lost = false;
+    bool m_focusSeen = false;
+    int m_forcedLostPolls = 0;
+    long m_loseAtFrame = 0;
+    unsigned long m_presentCount = 0;
+    bool m_presentedOnce = false;
+
+    // Recorded state; the OpenGL state follows it when a batch is drawn.
+    DrawState m_state;
+    CTexture* m_renderTarget = nullptr; // null: the back buffer
+    DWORD m_fvf = 0;
+    CVertexBuffer* m_stream = nullptr;
+    UINT m_streamOffset = 0, m_streamStride = 0;
+    bool m_inScene = false;
+    D3DGAMMARAMP m_gamma{};
+    bool m_gammaChanged = true;
+
+    // Vertices of the pending batch (28-byte records, triangle list) and what OpenGL holds.
+    std::vector<uint8_t> m_batch;
+    std::optional<DrawState> m_applied;
+    GLuint m_appliedFramebuffer = ~0u;
+    unsigned long long m_drawCalls = 0;
+
+    // OpenGL objects.
+    GLuint m_program = 0, m_gammaProgram = 0;
+    GLint m_uTargetSize = -1, m_uHasTexture = -1, m_uColorStage = -1, m_uAlphaStage = -1;
+    GLuint m_vertexArray = 0, m_vertexBuffer = 0, m_emptyVertexArray = 0;
+    GLsizeiptr m_vertexBufferSize = 0;
+    GLuint m_sampler = 0;
+    GLuint m_backBuffer = 0, m_backBufferFramebuffer = 0;
+    GLuint m_presented = 0, m_presentedFramebuffer = 0;
+    GLuint m_gammaTable = 0;
+
+    // Frame dump.
+    bool m_dump = false;
+    std::string m_dumpPrefix, m_dumpConversion, m_dumpSuffix;
+    std::string m_dumpFrames;
+};
+
+// Writes an 8-bit RGB PNG; pixels are D3DCOLOR values, top row first.
+bool WritePng(const std::string& path, UINT width, UINT height, const std::vector<DWORD>& pixels);
+
+// Splits a file-name pattern with exactly one integer conversion (%d, %04d, ...; "%%" for a
+// percent sign) into the text before, the conversion and the text after. False for any other
+// pattern, which is never handed to printf.
+bool SplitFramePattern(const std::string& pattern, std::string& prefix, std::string& conversion,
+                       std::string& suffix);
+
+// Whether frame n (from 1) is one that D3D9_DUMP_FRAMES selects: "all", "every:N" (N, 2N, ...)
+// or a comma-separated list of frame numbers.
+bool FrameSelected(const std::string& frames, unsigned long n);
+
+} // namespace layer::d3d9

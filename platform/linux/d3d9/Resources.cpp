@@ -1,0 +1,240 @@
+// Textures, their surfaces and vertex buffers of the OpenGL device.
+//
+// A texture is one OpenGL RGBA8 texture whose rows are stored top row first, exactly as the
+// locked bits lie in memory, so v = 0 is the top of the image as in Direct3D. The device draws
+// into every framebuffer with the same orientation (see Device.cpp), so a render-target texture
+// sampled afterwards is the right way up too; only Present flips the image for the window.
+#include "platform/linux/d3d9/Objects.h"
+
+#include <cstring>
+#include <new>
+
+namespace layer::d3d9 {
+
+// --- CSurface ---
+
+ULONG CSurface::AddRef() {
+    return m_container ? m_container->AddRef() : m_device->AddRef();
+}
+
+ULONG CSurface::Release() {
+    return m_container ? m_container->Release() : m_device->Release();
+}
+
+HRESULT CSurface::GetDevice(IDirect3DDevice9** device) {
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    m_device->AddRef();
+    *device = m_device;
+    return D3D_OK;
+}
+
+HRESULT CSurface::GetDesc(D3DSURFACE_DESC* desc) {
+    if (!desc)
+        return D3DERR_INVALIDCALL;
+    if (m_container) {
+        m_container->Describe(desc);
+        desc->Type = D3DRTYPE_SURFACE;
+        return D3D_OK;
+    }
+    *desc = D3DSURFACE_DESC{};
+    desc->Format = D3DFMT_X8R8G8B8;
+    desc->Type = D3DRTYPE_SURFACE;
+    desc->Usage = D3DUSAGE_RENDERTARGET;
+    desc->Pool = D3DPOOL_DEFAULT;
+    desc->Width = m_device->BackBufferWidth();
+    desc->Height = m_device->BackBufferHeight();
+    return D3D_OK;
+}
+
+// --- CTexture ---
+
+CTexture::CTexture(CDevice* device, UINT width, UINT height, DWORD usage, D3DPOOL pool)
+    : m_device(device), m_width(width), m_height(height), m_usage(usage), m_pool(pool),
+      m_surface(device, this) {
+    m_device->AddRef();
+    if (m_pool == D3DPOOL_DEFAULT)
+        m_device->AddDefaultPoolResource(+1);
+}
+
+HRESULT CTexture::Create() {
+    m_device->MakeCurrent();
+    m_device->GlStateTouched();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glGenTextures(1, &m_texture);
+    glBindTexture(GL_TEXTURE_2D, m_texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(m_width), GLsizei(m_height), 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    if (glGetError() != GL_NO_ERROR)
+        return D3DERR_OUTOFVIDEOMEMORY;
+    if (IsRenderTarget()) {
+        glGenFramebuffers(1, &m_framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_texture, 0);
+        bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        if (!complete)
+            return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    return D3D_OK;
+}
+
+CTexture::~CTexture() {
+    m_device->ForgetTexture(this);
+    m_device->MakeCurrent();
+    if (m_framebuffer)
+        glDeleteFramebuffers(1, &m_framebuffer);
+    if (m_texture)
+        glDeleteTextures(1, &m_texture);
+    m_device->GlStateTouched();
+    if (m_pool == D3DPOOL_DEFAULT)
+        m_device->AddDefaultPoolResource(-1);
+    m_device->Release();
+}
+
+ULONG CTexture::AddRef() {
+    return ++m_refs;
+}
+
+ULONG CTexture::Release() {
+    ULONG left = --m_refs;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HRESULT CTexture::GetDevice(IDirect3DDevice9** device) {
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    m_device->AddRef();
+    *device = m_device;
+    return D3D_OK;
+}
+
+void CTexture::Describe(D3DSURFACE_DESC* desc) const {
+    *desc = D3DSURFACE_DESC{};
+    desc->Format = D3DFMT_A8R8G8B8;
+    desc->Type = D3DRTYPE_TEXTURE;
+    desc->Usage = m_usage;
+    desc->Pool = m_pool;
+    desc->Width = m_width;
+    desc->Height = m_height;
+}
+
+HRESULT CTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+    if (level != 0 || !desc)
+        return D3DERR_INVALIDCALL;
+    Describe(desc);
+    desc->Type = D3DRTYPE_SURFACE;
+    return D3D_OK;
+}
+
+HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
+    if (level != 0 || !surface)
+        return D3DERR_INVALIDCALL;
+    m_surface.AddRef();
+    *surface = &m_surface;
+    return D3D_OK;
+}
+
+// The texels live only in OpenGL; a lock makes a staging copy of the whole level (read back
+// unless the caller discards the contents) and the unlock uploads it and frees it again.
+HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) {
+    if (level != 0 || !lockedRect || m_pool != D3DPOOL_MANAGED || m_locked)
+        return D3DERR_INVALIDCALL;
+    RECT whole{0, 0, LONG(m_width), LONG(m_height)};
+    RECT area = rect ? *rect : whole;
+    if (area.left < 0 || area.top < 0 || area.right > whole.right || area.bottom > whole.bottom ||
+        area.left >= area.right || area.top >= area.bottom)
+        return D3DERR_INVALIDCALL;
+
+    size_t pitch = size_t(m_width) * 4;
+    size_t bytes = pitch * m_height;
+    m_staging.reset(new (std::nothrow) uint8_t[bytes]);
+    if (!m_staging)
+        return E_OUTOFMEMORY;
+    if (flags & D3DLOCK_DISCARD) {
+        std::memset(m_staging.get(), 0, bytes);
+    } else {
+        m_device->Flush();
+        m_device->MakeCurrent();
+        m_device->GlStateTouched();
+        glBindTexture(GL_TEXTURE_2D, m_texture);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, m_staging.get());
+    }
+    m_locked = true;
+    m_lockReadOnly = (flags & D3DLOCK_READONLY) != 0;
+    lockedRect->Pitch = INT(pitch);
+    lockedRect->pBits = m_staging.get() + size_t(area.top) * pitch + size_t(area.left) * 4;
+    return D3D_OK;
+}
+
+HRESULT CTexture::UnlockRect(UINT level) {
+    if (level != 0 || !m_locked)
+        return D3DERR_INVALIDCALL;
+    if (!m_lockReadOnly) {
+        // Draws recorded before the upload must still see the old texels.
+        m_device->Flush();
+        m_device->MakeCurrent();
+        m_device->GlStateTouched();
+        glBindTexture(GL_TEXTURE_2D, m_texture);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(m_width), GLsizei(m_height), GL_BGRA,
+                        GL_UNSIGNED_BYTE, m_staging.get());
+    }
+    m_staging.reset();
+    m_locked = false;
+    return D3D_OK;
+}
+
+// --- CVertexBuffer ---
+
+CVertexBuffer::CVertexBuffer(CDevice* device, UINT length) : m_device(device), m_data(length) {
+    m_device->AddRef();
+}
+
+CVertexBuffer::~CVertexBuffer() {
+    m_device->ForgetVertexBuffer(this);
+    m_device->Release();
+}
+
+ULONG CVertexBuffer::AddRef() {
+    return ++m_refs;
+}
+
+ULONG CVertexBuffer::Release() {
+    ULONG left = --m_refs;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HRESULT CVertexBuffer::GetDevice(IDirect3DDevice9** device) {
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    m_device->AddRef();
+    *device = m_device;
+    return D3D_OK;
+}
+
+// Size 0 locks from the offset to the end, as in Direct3D.
+HRESULT CVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD) {
+    if (!data || offset > m_data.size() || size > m_data.size() - offset)
+        return D3DERR_INVALIDCALL;
+    *data = m_data.data() + offset;
+    m_locked = true;
+    return D3D_OK;
+}
+
+HRESULT CVertexBuffer::Unlock() {
+    if (!m_locked)
+        return D3DERR_INVALIDCALL;
+    m_locked = false;
+    return D3D_OK;
+}
+
+} // namespace layer::d3d9
