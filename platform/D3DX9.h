@@ -73,6 +73,6 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, IDi
 HRESULT D3DXCreateFontIndirect(IDirect3DDevice9* device, const LOGFONTA* logFont, ID3DXFont** font);
 
 // The symbolic name ("D3DERR_DEVICELOST") and a one-line English description of a result code.
-// Unknown codes give "Unknown" and an empty description. The pointers are to static text.
+// Unknown codes give "Unknown" and "n/a". The pointers are to static text.
 const char* DXGetErrorString9A(HRESULT hr);
 const char* DXGetErrorDescription9A(HRESULT hr);
