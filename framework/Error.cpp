@@ -1,0 +1,141 @@
+#include "framework/Error.h"
+
+#include "platform/D3DX9.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Entries written by this process; an entry that could not be written does not count.
+int g_errorSequence = 0;
+
+const char* KindName(int kind) {
+    switch (kind) {
+    case ERR_NORMAL:
+        return "Normalny";
+    case ERR_WIN32:
+        return "Win32API";
+    case ERR_DIRECTX:
+        return "DirectX";
+    default:
+        return "Nieznany";
+    }
+}
+
+void WriteLine(HANDLE file, const char* text) {
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    WriteFile(file, "\r\n", 2, &written, nullptr);
+}
+
+void WriteLabelled(HANDLE file, const char* label, const char* value) {
+    size_t labelLength = std::strlen(label);
+    size_t valueLength = std::strlen(value);
+    std::vector<char> line(labelLength + valueLength + 1);
+    std::memcpy(line.data(), label, labelLength);
+    std::memcpy(line.data() + labelLength, value, valueLength + 1);
+    WriteLine(file, line.data());
+}
+
+} // namespace
+
+int GetErrorLogSequence() {
+    return g_errorSequence;
+}
+
+CError::CError(int kind, const char* message, const char* sourceFile, int line, int32_t value)
+    : kind(kind), message(nullptr), sourceFile(sourceFile), line(line), systemError(0), resultCode(0),
+      logFile(INVALID_HANDLE_VALUE), m_text(std::make_shared<const std::string>(message ? message : "")) {
+    this->message = m_text->c_str();
+    if (kind == ERR_WIN32)
+        systemError = GetLastError();
+    else if (kind == ERR_DIRECTX)
+        resultCode = value;
+    WriteErrorLog();
+}
+
+CError::CError(const CError& other)
+    : kind(other.kind), message(other.message), sourceFile(other.sourceFile), line(other.line),
+      systemError(other.systemError), resultCode(other.resultCode), logFile(other.logFile),
+      m_text(other.m_text) {}
+
+CError& CError::operator=(const CError& other) {
+    kind = other.kind;
+    m_text = other.m_text;
+    message = other.message;
+    sourceFile = other.sourceFile;
+    line = other.line;
+    systemError = other.systemError;
+    resultCode = other.resultCode;
+    logFile = other.logFile;
+    return *this;
+}
+
+void CError::WriteErrorLog() {
+    logFile =
+        CreateFileA("Errors.log", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (logFile == INVALID_HANDLE_VALUE)
+        return;
+    SetFilePointer(logFile, 0, nullptr, FILE_END);
+
+    char value[512];
+
+    WriteLine(logFile, "Środowisko");
+    SYSTEMTIME time;
+    GetSystemTime(&time);
+    std::snprintf(value, sizeof value, "%.4u-%.2u-%.2u %.2u:%.2u:%.2u", time.wYear, time.wMonth, time.wDay,
+                  time.wHour, time.wMinute, time.wSecond);
+    WriteLabelled(logFile, "  Czas       : ", value);
+
+    char computer[16];
+    DWORD size = sizeof computer;
+    if (GetComputerNameA(computer, &size))
+        WriteLabelled(logFile, "  Komputer   : ", computer);
+
+    char user[257];
+    size = sizeof user;
+    if (GetUserNameA(user, &size))
+        WriteLabelled(logFile, "  Użytkownik : ", user);
+
+    char program[MAX_PATH];
+    if (GetModuleFileNameA(nullptr, program, MAX_PATH) != 0) {
+        program[MAX_PATH - 1] = '\0';
+        WriteLabelled(logFile, "  Plik       : ", program);
+    }
+
+    WriteLine(logFile, "Źródło");
+    WriteLabelled(logFile, "  Plik       : ", sourceFile ? sourceFile : "");
+    std::snprintf(value, sizeof value, "%i", line);
+    WriteLabelled(logFile, "  Wiersz     : ", value);
+
+    WriteLine(logFile, "Błąd");
+    std::snprintf(value, sizeof value, "%i", ++g_errorSequence);
+    WriteLabelled(logFile, "  Numer      : ", value);
+    WriteLabelled(logFile, "  Typ        : ", KindName(kind));
+    WriteLabelled(logFile, "  Komunikat  : ", message);
+
+    if (kind == ERR_WIN32) {
+        WriteLine(logFile, "Win32API");
+        std::snprintf(value, sizeof value, "%u", systemError);
+        WriteLabelled(logFile, "  Kod        : ", value);
+        char* systemText = nullptr;
+        FormatMessageA(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+            nullptr, systemError, LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&systemText), 0, nullptr);
+        WriteLabelled(logFile, "  Komunikat  : ", systemText ? systemText : "");
+        if (systemText)
+            LocalFree(systemText);
+    } else if (kind == ERR_DIRECTX) {
+        WriteLine(logFile, "DirectX");
+        std::snprintf(value, sizeof value, "%i", resultCode);
+        WriteLabelled(logFile, "  Kod        : ", value);
+        WriteLabelled(logFile, "  Komunikat  : ", DXGetErrorString9A(resultCode));
+        WriteLabelled(logFile, "  Opis       : ", DXGetErrorDescription9A(resultCode));
+    }
+
+    WriteLine(logFile, "");
+    CloseHandle(logFile);
+    logFile = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,124 @@
+#include "framework/Gfx.h"
+
+#include "framework/Error.h"
+
+#include <cstdio>
+#include <cstring>
+
+IDirect3DDevice9* g_pDevice = nullptr;
+CGfx* g_pGfx = nullptr;
+int g_cursorX = 0;
+int g_cursorY = 0;
+
+namespace {
+
+const D3DCOLOR kWhite = 0xFFFFFFFF;
+
+void LoadTexture(const char* path, IDirect3DTexture9** texture, const char* failureText, int line) {
+    HRESULT hr = D3DXCreateTextureFromFileA(g_pDevice, path, texture);
+    if (FAILED(hr)) {
+        char message[MAX_PATH];
+        std::snprintf(message, sizeof message, "%s%s", failureText, path);
+        throw CError(ERR_DIRECTX, message, "Gfx.cpp", line, hr);
+    }
+}
+
+template <typename T> void ReleaseObject(T*& object) {
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+void SetModulate() {
+    g_pDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    g_pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+}
+
+void DrawQuad(const ScreenVertex (&vertices)[4]) {
+    g_pDevice->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    g_pDevice->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    g_pDevice->SetFVF(SCREEN_VERTEX_FVF);
+    g_pDevice->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(ScreenVertex));
+}
+
+// Top-left, bottom-left, top-right, bottom-right: the triangle-strip order of every quad.
+void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, float u0,
+              float v0, float u1, float v1) {
+    vertices[0] = {left, top, 0.0f, 1.0f, kWhite, u0, v0};
+    vertices[1] = {left, bottom, 0.0f, 1.0f, kWhite, u0, v1};
+    vertices[2] = {right, top, 0.0f, 1.0f, kWhite, u1, v0};
+    vertices[3] = {right, bottom, 0.0f, 1.0f, kWhite, u1, v1};
+}
+
+} // namespace
+
+void CGfx::LoadTextures() {
+    LoadTexture("Gfx\\Kursor.tga", &cursorTexture, "Nie można wczytać kursora z pliku ", 44);
+    LoadTexture("Gfx\\Desktop.jpg", &desktopTexture, "Nie można wczytać obrazu pulpitu z pliku ", 52);
+    LoadTexture("Gfx\\Logo.jpg", &logoTexture, "Nie można wczytać logo z pliku ", 60);
+    LoadTexture("Gfx\\Buttons.png", &buttonsTexture, "Nie można wczytać obrazów przycisków z pliku ", 68);
+}
+
+void CGfx::ReleaseTextures() {
+    ReleaseObject(buttonsTexture);
+    ReleaseObject(logoTexture);
+    ReleaseObject(desktopTexture);
+    ReleaseObject(cursorTexture);
+}
+
+void CGfx::CreateTextFont() {
+    LOGFONT logfont;
+    std::memset(&logfont, 0, sizeof logfont);
+    logfont.lfHeight = 16;
+    logfont.lfWeight = FW_BOLD;
+    logfont.lfCharSet = EASTEUROPE_CHARSET;
+    std::strcpy(logfont.lfFaceName, "Verdana");
+    HRESULT hr = D3DXCreateFontIndirect(g_pDevice, &logfont, &textFont);
+    if (FAILED(hr))
+        throw CError(ERR_DIRECTX, "Nie można utworzyć czcionki", "Gfx.cpp", 80, hr);
+}
+
+void CGfx::ReleaseTextFont() {
+    ReleaseObject(textFont);
+}
+
+void CGfx::DrawDesktop(float width, float height, float scrollX, float scrollY) {
+    const float tile = 1.0f / 256.0f;
+    ScreenVertex vertices[4];
+    MakeQuad(vertices, -scrollX, -scrollY, width - scrollX, height - scrollY, 0.0f, 0.0f, width * tile,
+             height * tile);
+    g_pDevice->SetTexture(0, desktopTexture);
+    SetModulate();
+    DrawQuad(vertices);
+}
+
+void CGfx::DrawLogo() {
+    ScreenVertex vertices[4];
+    MakeQuad(vertices, 144.0f, 172.0f, 656.0f, 428.0f, 0.0f, 0.25f, 1.0f, 0.75f);
+    g_pDevice->SetTexture(0, logoTexture);
+    g_pDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    g_pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    DrawQuad(vertices);
+}
+
+void CGfx::DrawTexturedQuad(float left, float top, float right, float bottom, IDirect3DTexture9* texture) {
+    ScreenVertex vertices[4];
+    MakeQuad(vertices, left, top, right, bottom, 0.0f, 0.0f, 1.0f, 1.0f);
+    g_pDevice->SetTexture(0, texture);
+    SetModulate();
+    DrawQuad(vertices);
+}
+
+void CGfx::DrawCursor() {
+    float x = static_cast<float>(g_cursorX);
+    float y = static_cast<float>(g_cursorY);
+    DrawTexturedQuad(x, y, x + 32.0f, y + 32.0f, cursorTexture);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "framework/Scene.h"
+
+// The opening screen: the maker's name and "prezentuje" sliding across a black frame in three
+// copies each while they fade in and out over 7.5 seconds, with the community logo fading in
+// the bottom-right corner. The time-out, any key or any mouse button ends it (next screen: logo).
+class CIntro : public CScene {
+  public:
+    CIntro(HWND window, IDirect3DDevice9* device) : CScene(window, device) {}
+
+    // The vertex buffer of the six text rectangles and the logo texture.
+    void CreateResources() override;
+    // The render-target texture with the two words drawn into it.
+    void RestoreDeviceObjects() override;
+    void InvalidateDeviceObjects() override;
+    void DeleteResources() override;
+    void Render() override;
+    // The first call fixes the start time; every call rewrites the 36 vertices from now.
+    void Update(uint32_t now, uint32_t elapsed) override;
+    void OnKeyDown(uint32_t key) override;
+    void OnMouseDown(uint32_t x, uint32_t y, int button) override;
+    int GetNextScreen() override;
+
+    IDirect3DTexture9* textTexture = nullptr;
+    IDirect3DTexture9* logoTexture = nullptr;
+    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
+    uint32_t startTime = 0;
+    uint32_t currentTime = 0;
+    bool finished = false;
+};

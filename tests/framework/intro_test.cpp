@@ -1,0 +1,296 @@
+// The intro screen, recorded by the test device.
+#include "framework/Error.h"
+#include "framework/Gfx.h"
+#include "intro/Intro.h"
+#include "platform/test/RecordingDevice.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct Rect {
+    float x0, x1, y0, y1;
+    int peak;
+    float offsetAtStart; // added to both x at t = 0 (and taken away at t = 7500)
+};
+
+// Line 0 layers 0..2, then line 1 layers 0..2, at t = 3750.
+const Rect kRects[6] = {
+    {-100, 900, -150, 450, 96, 225},  {50, 750, -50, 350, 128, 150}, {200, 600, 50, 250, 255, 75},
+    {150, 650, 300, 600, 96, 112.5f}, {225, 575, 350, 550, 128, 75}, {300, 500, 400, 500, 255, 37.5f},
+};
+
+class IntroTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetRecording();
+        test::WriteGameImages(folder.Path());
+        device = new CRecordingDevice();
+        intro = std::make_unique<CIntro>(nullptr, device);
+    }
+    void TearDown() override {
+        if (intro) {
+            intro->InvalidateDeviceObjects();
+            intro->DeleteResources();
+            intro.reset();
+        }
+        EXPECT_EQ(device->Release(), 0u);
+    }
+
+    void Start() {
+        intro->CreateResources();
+        intro->RestoreDeviceObjects();
+        device->ClearRecording();
+    }
+
+    std::vector<RecordedVertex> Vertices() {
+        auto* buffer = static_cast<CRecordingVertexBuffer*>(intro->vertexBuffer);
+        std::vector<RecordedVertex> vertices(36);
+        EXPECT_EQ(buffer->Bytes().size(), 36 * sizeof(RecordedVertex));
+        std::memcpy(vertices.data(), buffer->Bytes().data(), 36 * sizeof(RecordedVertex));
+        return vertices;
+    }
+
+    // Checks the six rectangles at a time when they are shifted by offset times the start offset.
+    void ExpectRectangles(float offsetFactor, bool peak) {
+        std::vector<RecordedVertex> v = Vertices();
+        for (int r = 0; r < 6; ++r) {
+            const Rect& e = kRects[r];
+            float dx = e.offsetAtStart * offsetFactor;
+            float vt = r < 3 ? 0.0f : 0.5f;
+            float vb = r < 3 ? 0.5f : 1.0f;
+            const float xs[6] = {e.x0, e.x0, e.x1, e.x0, e.x1, e.x1};
+            const float ys[6] = {e.y0, e.y1, e.y0, e.y1, e.y0, e.y1};
+            const float us[6] = {0, 0, 1, 0, 1, 1};
+            const float vs[6] = {vt, vb, vt, vb, vt, vb};
+            for (int i = 0; i < 6; ++i) {
+                const RecordedVertex& got = v[6 * r + i];
+                EXPECT_NEAR(got.x, xs[i] + dx, 0.01f) << "rect " << r << " vertex " << i;
+                EXPECT_FLOAT_EQ(got.y, ys[i]) << "rect " << r << " vertex " << i;
+                EXPECT_EQ(got.z, 0.0f);
+                EXPECT_EQ(got.rhw, 1.0f);
+                EXPECT_EQ(got.u, us[i]);
+                EXPECT_EQ(got.v, vs[i]);
+                DWORD alpha = got.diffuse >> 24;
+                EXPECT_EQ(got.diffuse & 0x00FFFFFFu, 0x00FFFFFFu);
+                if (peak)
+                    EXPECT_TRUE(alpha == static_cast<DWORD>(e.peak) ||
+                                alpha + 1 == static_cast<DWORD>(e.peak))
+                        << "rect " << r << " alpha " << alpha;
+                else
+                    EXPECT_EQ(alpha, 0u) << "rect " << r;
+            }
+        }
+    }
+
+    test::ScratchFolder folder;
+    CRecordingDevice* device = nullptr;
+    std::unique_ptr<CIntro> intro;
+};
+
+TEST_F(IntroTest, CreatesAManagedBufferOf36VerticesAndTheTextTexture) {
+    intro->CreateResources();
+    intro->RestoreDeviceObjects();
+    std::vector<std::string> log = device->CallLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "CreateVertexBuffer(1008, 0, 324, 1)");
+    EXPECT_EQ(device->LiveTextures(), 2);
+    auto creates = device->CallsOf(CallKind::CreateTexture);
+    ASSERT_EQ(creates.size(), 2u); // the logo image, then the text texture
+    EXPECT_EQ(Describe(creates[1]), "CreateTexture(256, 256, 1, 1, 21, 0)");
+    // The words were drawn into the text texture; the frame's render target is back.
+    EXPECT_EQ(device->CurrentRenderTarget(), device->BackBuffer());
+    auto clears = device->CallsOf(CallKind::Clear);
+    ASSERT_EQ(clears.size(), 1u);
+    EXPECT_EQ(Describe(clears[0]), "Clear(0, 1, 0, 0)");
+    EXPECT_NE(clears[0].object, static_cast<const void*>(device->BackBuffer()));
+    ASSERT_EQ(device->Texts().size(), 2u);
+    const RecordedText& first = device->Texts()[0];
+    EXPECT_EQ(first.text, "Tarvenkol");
+    EXPECT_EQ(first.count, -1);
+    EXPECT_EQ(first.rect.left, 0);
+    EXPECT_EQ(first.rect.bottom, 127);
+    EXPECT_EQ(first.format, 0x105u);
+    EXPECT_EQ(first.color, 0xFFFFFFFFu);
+    EXPECT_EQ(first.logFont.lfHeight, 48);
+    EXPECT_EQ(first.logFont.lfWeight, 700);
+    EXPECT_EQ(first.logFont.lfCharSet, 0);
+    EXPECT_STREQ(first.logFont.lfFaceName, "Verdana");
+    const RecordedText& second = device->Texts()[1];
+    EXPECT_EQ(second.text, "prezentuje");
+    EXPECT_EQ(second.rect.top, 128);
+    EXPECT_EQ(second.rect.bottom, 255);
+    // Nothing but the two textures and the buffer holds the device.
+    EXPECT_EQ(device->RefCount(), 4u);
+}
+
+TEST_F(IntroTest, AtTheStartEverythingIsTransparentAndShiftedRight) {
+    Start();
+    intro->Update(5000, 0);
+    EXPECT_EQ(intro->startTime, 5000u);
+    ExpectRectangles(1.0f, false);
+}
+
+TEST_F(IntroTest, HalfWayTheCopiesAreCentredAtTheirPeakAlpha) {
+    Start();
+    intro->Update(5000, 0);
+    intro->Update(8750, 3750);
+    ExpectRectangles(0.0f, true);
+    EXPECT_FALSE(intro->finished);
+}
+
+TEST_F(IntroTest, AtTheEndEverythingIsTransparentAndShiftedLeft) {
+    Start();
+    intro->Update(5000, 0);
+    intro->Update(12500, 7500);
+    ExpectRectangles(-1.0f, false);
+    EXPECT_FALSE(intro->finished);
+    EXPECT_EQ(intro->GetNextScreen(), 0);
+    intro->Update(12501, 1);
+    EXPECT_TRUE(intro->finished);
+    EXPECT_EQ(intro->GetNextScreen(), 1);
+    // Past the end the fade would turn negative: nothing may become visible again.
+    for (DWORD alpha : {Vertices()[0].diffuse >> 24, Vertices()[35].diffuse >> 24})
+        EXPECT_EQ(alpha, 0u);
+}
+
+TEST_F(IntroTest, RenderDrawsTheFadingLogoThenTwelveTextTriangles) {
+    Start();
+    intro->Update(1000, 0);
+    intro->Update(4750, 3750);
+    device->BeginScene();
+    device->ClearRecording();
+    intro->Render();
+    ASSERT_EQ(device->Draws().size(), 2u);
+    const RecordedDraw& logo = device->Draws()[0];
+    EXPECT_EQ(logo.kind, CallKind::DrawPrimitiveUP);
+    EXPECT_EQ(logo.type, D3DPT_TRIANGLESTRIP);
+    EXPECT_EQ(logo.primitiveCount, 2u);
+    EXPECT_EQ(logo.stride, 28u);
+    EXPECT_EQ(logo.state.texture, intro->logoTexture);
+    EXPECT_EQ(logo.state.fvf, 0x144u);
+    EXPECT_EQ(logo.state.Stage(D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
+    EXPECT_EQ(logo.state.Stage(D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_MODULATE));
+    EXPECT_EQ(logo.state.Sampler(D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+    const float expected[4][4] = {{672, 472, 0, 0}, {672, 600, 0, 1}, {800, 472, 1, 0}, {800, 600, 1, 1}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(logo.vertices[i].x, expected[i][0]);
+        EXPECT_EQ(logo.vertices[i].y, expected[i][1]);
+        EXPECT_EQ(logo.vertices[i].u, expected[i][2]);
+        EXPECT_EQ(logo.vertices[i].v, expected[i][3]);
+        DWORD alpha = logo.vertices[i].diffuse >> 24;
+        EXPECT_TRUE(alpha == 255u || alpha == 254u) << alpha;
+    }
+    const RecordedDraw& text = device->Draws()[1];
+    EXPECT_EQ(text.kind, CallKind::DrawPrimitive);
+    EXPECT_EQ(text.type, D3DPT_TRIANGLELIST);
+    EXPECT_EQ(text.primitiveCount, 12u);
+    EXPECT_EQ(text.startVertex, 0u);
+    EXPECT_EQ(text.stride, 28u);
+    EXPECT_EQ(text.state.texture, intro->textTexture);
+    EXPECT_EQ(text.state.fvf, 0x144u);
+    EXPECT_EQ(text.vertices.size(), 36u);
+    EXPECT_NEAR(text.vertices[12].x, 200.0f, 0.01f);
+}
+
+TEST_F(IntroTest, LogoIsInvisibleAtTheStartAndAtTheEnd) {
+    Start();
+    device->BeginScene();
+    for (uint32_t now : {700u, 8200u}) {
+        intro->Update(now, 0);
+        device->ClearRecording();
+        intro->Render();
+        ASSERT_FALSE(device->Draws().empty());
+        EXPECT_EQ(device->Draws()[0].vertices[0].diffuse, 0x00FFFFFFu) << now;
+    }
+}
+
+TEST_F(IntroTest, KeyOrButtonEndsItEvenBeforeTheFirstUpdate) {
+    intro->OnKeyUp('A');
+    intro->OnChar('a');
+    intro->OnMouseMove(10, 10);
+    intro->OnMouseUp(10, 10, 0);
+    EXPECT_EQ(intro->GetNextScreen(), 0);
+    intro->OnKeyDown('A');
+    EXPECT_EQ(intro->GetNextScreen(), 1);
+    for (int button = 0; button < 3; ++button) {
+        CIntro other(nullptr, device);
+        other.OnMouseDown(1, 1, button);
+        EXPECT_EQ(other.GetNextScreen(), 1);
+    }
+    EXPECT_EQ(intro->GetClearColor(), 0xFF000000u);
+}
+
+TEST_F(IntroTest, DeviceResetRedrawsTheWordsAndKeepsTheClock) {
+    Start();
+    intro->Update(2000, 0);
+    intro->InvalidateDeviceObjects();
+    EXPECT_EQ(intro->textTexture, nullptr);
+    EXPECT_EQ(device->LiveDefaultPoolResources(), 0);
+    intro->RestoreDeviceObjects();
+    EXPECT_NE(intro->textTexture, nullptr);
+    EXPECT_EQ(device->Texts().size(), 2u);
+    intro->Update(5750, 3750);
+    EXPECT_EQ(intro->startTime, 2000u);
+    ExpectRectangles(0.0f, true);
+}
+
+struct FailureCase {
+    const char* name;
+    std::function<void(CRecordingDevice&, const std::string&)> arrange;
+    int step; // 0 CreateResources, 1 RestoreDeviceObjects, 2 Update
+    const char* message;
+    int line;
+};
+
+TEST_F(IntroTest, EachFailureIsLoggedWithItsMessageAndLine) {
+    const FailureCase cases[] = {
+        {"buffer", [](CRecordingDevice& d, const std::string&) { d.knobs.failCreateVertexBuffer = true; }, 0,
+         "Nie można utworzyć bufora wierzchołków dla intra", 37},
+        {"logo",
+         [](CRecordingDevice&, const std::string& f) { std::filesystem::remove(f + "/Gfx/Brodmiel.png"); }, 0,
+         "Nie można wczytać obrazka z logo Brodmielu", 40},
+        {"texture", [](CRecordingDevice& d, const std::string&) { d.knobs.failCreateTextureCall = 2; }, 1,
+         "Nie można utworzyć tekstury dla intra", 60},
+        {"clear", [](CRecordingDevice& d, const std::string&) { d.knobs.failClear = true; }, 1,
+         "Nie można wyczyścić tekstury intra", 68},
+        {"font", [](CRecordingDevice&, const std::string&) { g_recordingSettings.failFontCreation = true; },
+         1, "Nie można utworzyć czcionki do intra", 75},
+        {"lock", [](CRecordingDevice& d, const std::string&) { d.knobs.failVertexBufferLock = true; }, 2,
+         "Nie można zablokować bufora wierzchołków intra", 132},
+    };
+    for (const FailureCase& c : cases) {
+        ResetRecording();
+        test::WriteGameImages(folder.Path());
+        CRecordingDevice* own = new CRecordingDevice();
+        CIntro failing(nullptr, own);
+        c.arrange(*own, folder.Path());
+        try {
+            failing.CreateResources();
+            if (c.step >= 1)
+                failing.RestoreDeviceObjects();
+            if (c.step >= 2)
+                failing.Update(100, 0);
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const CError& error) {
+            EXPECT_EQ(error.kind, ERR_DIRECTX) << c.name;
+            EXPECT_STREQ(error.message, c.message) << c.name;
+            EXPECT_STREQ(error.sourceFile, "intro.cpp") << c.name;
+            EXPECT_EQ(error.line, c.line) << c.name;
+            EXPECT_TRUE(FAILED(error.resultCode)) << c.name;
+        }
+        // A failed restore leaves the frame's own render target in place.
+        EXPECT_EQ(own->CurrentRenderTarget(), own->BackBuffer()) << c.name;
+        failing.InvalidateDeviceObjects();
+        failing.DeleteResources();
+        EXPECT_EQ(own->Release(), 0u) << c.name;
+    }
+    ResetRecording();
+}
+
+} // namespace

@@ -1,0 +1,550 @@
+// The game's application: start options, the launcher hand-back, start-up failures, screen
+// switching, frame drawing and input routing, with the recording device.
+#include "framework/Error.h"
+#include "framework/Gfx.h"
+#include "framework/Logo.h"
+#include "framework/Puzzle.h"
+#include "game/Game.h"
+#include "intro/Intro.h"
+#include "platform/test/RecordingDevice.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kForceDummyVideo = (setenv("SDL_VIDEODRIVER", "dummy", 0), 0);
+
+// ---- Start options --------------------------------------------------------------------------
+
+StartRequest Take(std::initializer_list<const char*> arguments, std::vector<bool>* taken = nullptr) {
+    StartRequest request;
+    for (const char* argument : arguments) {
+        bool t = TakeStartOption(argument, request);
+        if (taken)
+            taken->push_back(t);
+    }
+    return request;
+}
+
+TEST(StartOptions, NewAndOpenInLongAndShortForms) {
+    StartRequest r = Take({"--new:C:\\My Pictures\\cat.jpg?120"});
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_EQ(r.path, "C:\\My Pictures\\cat.jpg");
+    EXPECT_EQ(r.pieceCount, 120);
+    r = Take({"-n:a.png?2"});
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_EQ(r.path, "a.png");
+    EXPECT_EQ(r.pieceCount, 2);
+    r = Take({"--open:kot.jpg (108).pzz"});
+    EXPECT_EQ(r.kind, 2);
+    EXPECT_EQ(r.path, "kot.jpg (108).pzz");
+    r = Take({"-o:x.pzz"});
+    EXPECT_EQ(r.kind, 2);
+    EXPECT_EQ(r.path, "x.pzz");
+}
+
+TEST(StartOptions, CountTextReadLikeAtoi) {
+    EXPECT_EQ(Take({"--new:a?12abc"}).pieceCount, 12);
+    EXPECT_EQ(Take({"--new:a?  \t7"}).pieceCount, 7);
+    EXPECT_EQ(Take({"--new:a?+9"}).pieceCount, 9);
+    StartRequest r = Take({"--new:a?b?5"});
+    EXPECT_EQ(r.kind, 0); // the count text is "b?5": no leading digits
+    r = Take({"--new:a?5?b"});
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_EQ(r.path, "a");
+    EXPECT_EQ(r.pieceCount, 5);
+    EXPECT_EQ(Take({"--new:a?2147483647"}).pieceCount, 2147483647);
+}
+
+TEST(StartOptions, RejectedNewOptions) {
+    for (const char* argument :
+         {"--new:a?1", "--new:a?0", "--new:a?-5", "--new:a?x10", "--new:a", "--new:a?", "--new:?10",
+          "--new:", "-n:a? ", "--new:a?2147483648", "--new:a?99999999999999999999", "--new:a?-2147483649",
+          "--NEW:a?10", "-N:a?10", "--new a?10", "new:a?10"}) {
+        std::vector<bool> taken;
+        StartRequest r = Take({argument}, &taken);
+        EXPECT_EQ(r.kind, 0) << argument;
+        EXPECT_FALSE(taken[0]) << argument;
+    }
+    for (const char* argument : {"--open:", "-o:", "--OPEN:x.pzz", "-O:x.pzz"})
+        EXPECT_EQ(Take({argument}).kind, 0) << argument;
+}
+
+TEST(StartOptions, SecondOptionCancelsAndAThirdIsTakenAgain) {
+    std::vector<bool> taken;
+    EXPECT_EQ(Take({"--open:a.pzz", "--open:b.pzz"}, &taken).kind, 0);
+    EXPECT_EQ(taken, (std::vector<bool>{true, false}));
+    EXPECT_EQ(Take({"--new:a?10", "-o:b.pzz"}).kind, 0);
+    // Even an option that would not parse cancels a recorded one.
+    EXPECT_EQ(Take({"--new:a?10", "--new:b?1"}).kind, 0);
+    StartRequest r = Take({"--open:a.pzz", "--open:b.pzz", "-n:c.jpg?30"});
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_EQ(r.path, "c.jpg");
+    EXPECT_EQ(r.pieceCount, 30);
+}
+
+TEST(StartOptions, PieceCountReaderRefusesOnlyOutOfRangeValues) {
+    int n = -1;
+    EXPECT_TRUE(ReadPieceCount("", n));
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(ReadPieceCount("-2147483648", n));
+    EXPECT_EQ(n, -2147483647 - 1);
+    EXPECT_TRUE(ReadPieceCount("00000000000000000042", n));
+    EXPECT_EQ(n, 42);
+    EXPECT_FALSE(ReadPieceCount("4294967298", n)); // would wrap to 2 in 32 bits
+    EXPECT_FALSE(ReadPieceCount("2147483648", n));
+}
+
+// ---- The application ------------------------------------------------------------------------
+
+// A screen that records what the application asks of it.
+class FakeScreen : public CScene {
+  public:
+    FakeScreen(std::vector<std::string>& log, int next = 0, D3DCOLOR clear = 0xFF000000)
+        : CScene(nullptr, nullptr), log_(log), next_(next), clear_(clear) {}
+    ~FakeScreen() override { log_.push_back("destroyed"); }
+    void CreateResources() override { log_.push_back("CreateResources"); }
+    void RestoreDeviceObjects() override { log_.push_back("RestoreDeviceObjects"); }
+    void InvalidateDeviceObjects() override { log_.push_back("InvalidateDeviceObjects"); }
+    void DeleteResources() override { log_.push_back("DeleteResources"); }
+    void Render() override { log_.push_back("Render"); }
+    void Update(uint32_t now, uint32_t elapsed) override {
+        log_.push_back("Update " + std::to_string(now) + " " + std::to_string(elapsed));
+    }
+    void OnKeyDown(uint32_t key) override { log_.push_back("KeyDown " + std::to_string(key)); }
+    void OnKeyUp(uint32_t key) override { log_.push_back("KeyUp " + std::to_string(key)); }
+    void OnChar(uint32_t ch) override { log_.push_back("Char " + std::to_string(ch)); }
+    void OnMouseMove(uint32_t x, uint32_t y) override {
+        log_.push_back("MouseMove " + std::to_string(x) + " " + std::to_string(y) + " cursor " +
+                       std::to_string(g_cursorX) + " " + std::to_string(g_cursorY));
+    }
+    void OnMouseDown(uint32_t x, uint32_t y, int b) override {
+        log_.push_back("MouseDown " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(b));
+    }
+    void OnMouseUp(uint32_t x, uint32_t y, int b) override {
+        log_.push_back("MouseUp " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(b));
+    }
+    int GetNextScreen() override {
+        log_.push_back("GetNextScreen");
+        return next_;
+    }
+    D3DCOLOR GetClearColor() override {
+        log_.push_back("GetClearColor");
+        return clear_;
+    }
+
+  private:
+    std::vector<std::string>& log_;
+    int next_;
+    D3DCOLOR clear_;
+};
+
+class Probe : public CPuzzleApp {
+  public:
+    // Window classes stay registered for the process: each probe gets a name of its own.
+    Probe() {
+        static int serial = 0;
+        name_ = "PUZZLE_TEST_" + std::to_string(++serial);
+        m_className = name_.c_str();
+    }
+    // A probe whose loop never ran tears its device down like the loop's end would.
+    ~Probe() override {
+        if (m_device)
+            DestroyDevice();
+    }
+
+    // Puts a screen in place of the current one, tearing the old one down as a switch would.
+    void Replace(CScene* screen) {
+        if (m_screen) {
+            m_screen->InvalidateDeviceObjects();
+            m_screen->DeleteResources();
+            delete m_screen;
+        }
+        m_screen = screen;
+    }
+
+    CRecordingDevice& Device() { return *static_cast<CRecordingDevice*>(m_device); }
+
+    using CPuzzleApp::Frame;
+    using CPuzzleApp::m_className;
+    using CPuzzleApp::m_device;
+    using CPuzzleApp::m_deviceObjectsReady;
+    using CPuzzleApp::m_height;
+    using CPuzzleApp::m_quitRequested;
+    using CPuzzleApp::m_resourcesCreated;
+    using CPuzzleApp::m_screen;
+    using CPuzzleApp::m_showFps;
+    using CPuzzleApp::m_startRequest;
+    using CPuzzleApp::m_title;
+    using CPuzzleApp::m_width;
+    using CPuzzleApp::m_window;
+    using CPuzzleApp::m_windowed;
+
+  private:
+    std::string name_;
+};
+
+class PuzzleAppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetRecording();
+        test::WriteGameImages(folder.Path());
+        layer::SetModuleFileName(folder / "Game");
+        layer::SetTickSource([this] { return now; });
+        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps.push_back({f, d}); });
+        layer::SetWinExecSink([this](const char* line, UINT show) {
+            launches.push_back(std::string(line) + " " + std::to_string(show));
+            return 33u;
+        });
+    }
+    void TearDown() override {
+        test::ResetHooks();
+        ResetRecording();
+    }
+
+    test::ScratchFolder folder;
+    uint32_t now = 1000;
+    std::vector<std::pair<DWORD, DWORD>> beeps;
+    std::vector<std::string> launches;
+    std::vector<std::string> log;
+};
+
+TEST_F(PuzzleAppTest, RunsFromItsOwnFolderAt800x600) {
+    std::filesystem::current_path("/");
+    Probe app;
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(folder.Path()));
+    EXPECT_EQ(app.m_width, 800);
+    EXPECT_EQ(app.m_height, 600);
+    EXPECT_STREQ(app.m_title, "Tarvenkol Puzzle");
+    EXPECT_NE(g_pGfx, nullptr);
+}
+
+TEST_F(PuzzleAppTest, GameWindowClassName) {
+    struct Names : CPuzzleApp {
+        using CPuzzleApp::m_className;
+    } plain;
+    EXPECT_STREQ(plain.m_className, "TARVENKOL_PUZZLE");
+}
+
+TEST_F(PuzzleAppTest, WithoutAStartRequestTheLauncherStartsAndNothingIsCreated) {
+    for (const char* line : {"", "-w -f", "--open:a.pzz --open:b.pzz", "--new:a.jpg?1", "--NEW:a.jpg?10"}) {
+        launches.clear();
+        Probe app;
+        EXPECT_FALSE(app.Init(nullptr, line)) << line;
+        EXPECT_EQ(launches, (std::vector<std::string>{"Puzzle.exe 1"})) << line;
+    }
+    EXPECT_TRUE(g_deviceRequests.empty());
+}
+
+TEST_F(PuzzleAppTest, OptionsCombineInAnyOrder) {
+    for (const char* line : {"--open:a b.pzz -f --window", "-f --window \"--open:a b.pzz\"",
+                             "--window --framerate -o:a b.pzz"}) {
+        Probe app;
+        app.Init(nullptr, line);
+        EXPECT_TRUE(launches.empty()) << line;
+        EXPECT_TRUE(app.m_windowed) << line;
+        EXPECT_TRUE(app.m_showFps) << line;
+        EXPECT_EQ(app.m_startRequest.kind, 2) << line;
+    }
+    Probe plain;
+    plain.Init(nullptr, "--new:a.jpg?10 -F");
+    EXPECT_FALSE(plain.m_showFps);
+    EXPECT_FALSE(plain.m_windowed);
+}
+
+TEST_F(PuzzleAppTest, StartUpPublishesTheDeviceSetsRenderStatesAndShowsTheIntro) {
+    Probe app;
+    ASSERT_TRUE(app.Init(nullptr, "-w --new:cat.jpg?100"));
+    EXPECT_EQ(g_pDevice, app.m_device);
+    EXPECT_NE(dynamic_cast<CIntro*>(app.m_screen), nullptr);
+    EXPECT_NE(g_pGfx->cursorTexture, nullptr);
+    EXPECT_NE(g_pGfx->buttonsTexture, nullptr);
+    EXPECT_NE(g_pGfx->textFont, nullptr);
+    std::vector<std::string> states;
+    for (const RecordedCall& call : app.Device().CallsOf(CallKind::SetRenderState))
+        states.push_back(Describe(call));
+    EXPECT_EQ(states, (std::vector<std::string>{"SetRenderState(137, 0)", "SetRenderState(7, 0)",
+                                                "SetRenderState(29, 0)", "SetRenderState(22, 1)",
+                                                "SetRenderState(27, 1)", "SetRenderState(19, 5)",
+                                                "SetRenderState(20, 6)"}));
+    // The shared font comes before the intro's own.
+    auto fonts = app.Device().CallsOf(CallKind::CreateFont);
+    ASSERT_EQ(fonts.size(), 2u);
+    EXPECT_EQ(Describe(fonts[0]), "CreateFont(16, 700, 238)");
+}
+
+struct StartFailure {
+    const char* name;
+    std::function<void(const std::string& folder)> arrange;
+    const char* message;
+    const char* file;
+    int line;
+};
+
+TEST_F(PuzzleAppTest, EachStartUpFailureIsLoggedAndLeavesNothingBehind) {
+    const StartFailure cases[] = {
+        {"cursor", [](const std::string& f) { std::filesystem::remove(f + "/Gfx/Kursor.tga"); },
+         "Nie można wczytać kursora z pliku Gfx\\Kursor.tga", "Gfx.cpp", 44},
+        {"logo", [](const std::string& f) { std::filesystem::remove(f + "/Gfx/Logo.jpg"); },
+         "Nie można wczytać logo z pliku Gfx\\Logo.jpg", "Gfx.cpp", 60},
+        {"font", [](const std::string&) { g_recordingSettings.failFontCreation = true; },
+         "Nie można utworzyć czcionki", "Gfx.cpp", 80},
+        {"intro logo", [](const std::string& f) { std::filesystem::remove(f + "/Gfx/Brodmiel.png"); },
+         "Nie można wczytać obrazka z logo Brodmielu", "intro.cpp", 40},
+    };
+    for (const StartFailure& c : cases) {
+        ResetRecording();
+        test::WriteGameImages(folder.Path());
+        std::filesystem::remove("Errors.log");
+        c.arrange(folder.Path());
+        {
+            Probe app;
+            try {
+                app.Init(nullptr, "-w --new:cat.jpg?100");
+                ADD_FAILURE() << c.name << ": started";
+            } catch (const CError& error) {
+                EXPECT_STREQ(error.message, c.message) << c.name;
+                EXPECT_STREQ(error.sourceFile, c.file) << c.name;
+                EXPECT_EQ(error.line, c.line) << c.name;
+            }
+            EXPECT_EQ(app.m_screen, nullptr) << c.name;
+            EXPECT_EQ(app.m_device, nullptr) << c.name;
+            EXPECT_EQ(g_pGfx->cursorTexture, nullptr) << c.name;
+            EXPECT_EQ(g_pGfx->desktopTexture, nullptr) << c.name;
+            EXPECT_EQ(g_pGfx->textFont, nullptr) << c.name;
+        }
+        EXPECT_EQ(g_pLastRecordingDevice, nullptr) << c.name;
+        EXPECT_TRUE(beeps.empty()) << c.name;
+        std::string text = test::ReadWholeFile("Errors.log");
+        EXPECT_NE(text.find(std::string("  Plik       : ") + c.file +
+                            "\r\n  Wiersz     : " + std::to_string(c.line)),
+                  std::string::npos)
+            << c.name;
+        EXPECT_NE(text.find(std::string("  Komunikat  : ") + c.message + "\r\n"), std::string::npos)
+            << c.name;
+    }
+}
+
+TEST_F(PuzzleAppTest, IntroThenLogoOnWhiteThenGameWithTheStartRequest) {
+    Probe app;
+    ASSERT_TRUE(app.Init(nullptr, "-w --new:cat.jpg?100"));
+    CRecordingDevice& device = app.Device();
+    now = 1016;
+    app.Frame();
+    ASSERT_NE(dynamic_cast<CIntro*>(app.m_screen), nullptr);
+    SendMessageA(app.m_window, WM_KEYDOWN, VK_SPACE, 0);
+    device.ClearRecording();
+    now = 1032;
+    app.Frame();
+    // The switch happened inside Update: this very frame shows the logo on white.
+    ASSERT_NE(dynamic_cast<CLogo*>(app.m_screen), nullptr);
+    EXPECT_EQ(device.LiveVertexBuffers(), 0);
+    EXPECT_EQ(device.LiveDefaultPoolResources(), 0);
+    auto clears = device.CallsOf(CallKind::Clear);
+    ASSERT_EQ(clears.size(), 1u);
+    EXPECT_EQ(clears[0].args, (std::vector<DWORD>{0, D3DCLEAR_TARGET, 0xFFFFFFFF, 0}));
+    EXPECT_EQ(clears[0].z, 1.0f);
+    ASSERT_EQ(device.Draws().size(), 1u);
+    EXPECT_EQ(device.Draws()[0].state.texture, g_pGfx->logoTexture);
+    EXPECT_EQ(device.CallsOf(CallKind::Present).size(), 1u);
+
+    // A press switches to the game screen in the next frame, with the start request handed on.
+    SendMessageA(app.m_window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    now = 1048;
+    try {
+        app.Frame();
+    } catch (const CError&) {
+        // The game screen reports its own failures; the switch has happened either way.
+    }
+    CGame* game = dynamic_cast<CGame*>(app.m_screen);
+    ASSERT_NE(game, nullptr);
+    EXPECT_EQ(game->mode, 1);
+    EXPECT_EQ(game->path, "cat.jpg");
+    EXPECT_EQ(game->requestedCount, 100);
+}
+
+TEST_F(PuzzleAppTest, FrameClearsOnlyForNonZeroColourAndSwitchesOrQuitsByCode) {
+    Probe app;
+    ASSERT_TRUE(app.Init(nullptr, "-w -o:x.pzz"));
+    CRecordingDevice& device = app.Device();
+
+    app.Replace(new FakeScreen(log, 0, 0));
+    device.ClearRecording();
+    now = 1100;
+    app.Frame();
+    EXPECT_TRUE(device.CallsOf(CallKind::Clear).empty());
+    EXPECT_EQ(log, (std::vector<std::string>{"Update 1100 100", "GetNextScreen", "GetClearColor", "Render"}));
+
+    for (int code : {4, 7, -1}) {
+        app.Replace(new FakeScreen(log, code, 0xFF102030));
+        log.clear();
+        device.ClearRecording();
+        app.Frame();
+        EXPECT_EQ(Describe(device.CallsOf(CallKind::Clear).at(0)), "Clear(0, 1, 0xFF102030, 0)");
+        EXPECT_EQ(log.back(), "Render") << code;
+        EXPECT_FALSE(app.m_quitRequested);
+    }
+
+    app.Replace(new FakeScreen(log, 3));
+    log.clear();
+    device.ClearRecording();
+    app.Frame();
+    EXPECT_TRUE(app.m_quitRequested);
+    EXPECT_EQ(log.back(), "Render"); // the quitting frame is still drawn
+    EXPECT_EQ(device.CallsOf(CallKind::Present).size(), 1u);
+
+    // Code 1 tears the old screen down and draws the new logo screen in the same frame.
+    app.m_quitRequested = false;
+    app.Replace(new FakeScreen(log, 1));
+    log.clear();
+    app.Frame();
+    EXPECT_EQ(log, (std::vector<std::string>{"Update 1100 0", "GetNextScreen", "InvalidateDeviceObjects",
+                                             "DeleteResources", "destroyed"}));
+    EXPECT_NE(dynamic_cast<CLogo*>(app.m_screen), nullptr);
+}
+
+TEST_F(PuzzleAppTest, SceneFailuresAreHandledInTheFrame) {
+    Probe app;
+    ASSERT_TRUE(app.Init(nullptr, "-w -o:x.pzz"));
+    CRecordingDevice& device = app.Device();
+    app.Replace(new FakeScreen(log));
+    device.knobs.failBeginScene = true;
+    log.clear();
+    device.ClearRecording();
+    app.Frame();
+    EXPECT_EQ(log, (std::vector<std::string>{"Update 1000 0", "GetNextScreen", "GetClearColor"}));
+    EXPECT_TRUE(device.CallsOf(CallKind::EndScene).empty());
+
+    device.knobs.failBeginScene = false;
+    device.knobs.failClear = true;
+    try {
+        app.Frame();
+        FAIL() << "no error";
+    } catch (const CError& error) {
+        EXPECT_EQ(error.kind, ERR_DIRECTX);
+        EXPECT_STREQ(error.message, "Nie można wyczyścić urządzenia");
+        EXPECT_STREQ(error.sourceFile, "Puzzle.cpp");
+        EXPECT_EQ(error.line, 330);
+    }
+}
+
+TEST_F(PuzzleAppTest, FrameRateTextIsDrawnLastInTheScene) {
+    Probe app;
+    ASSERT_TRUE(app.Init(nullptr, "-w -f -o:x.pzz"));
+    CRecordingDevice& device = app.Device();
+    app.Replace(new FakeScreen(log));
+    device.ClearRecording();
+    now = 1500;
+    app.Frame();
+    ASSERT_EQ(device.Texts().size(), 1u);
+    const RecordedText& text = device.Texts()[0];
+    EXPECT_EQ(text.text, "FPS: 0");
+    EXPECT_EQ(text.count, -1);
+    EXPECT_EQ(text.rect.left, 8);
+    EXPECT_EQ(text.rect.top, 8);
+    EXPECT_EQ(text.rect.right, 784);
+    EXPECT_EQ(text.rect.bottom, 584);
+    EXPECT_EQ(text.format, 0u);
+    EXPECT_EQ(text.color, 0xFFFFFFFFu);
+    EXPECT_EQ(text.font, g_pGfx->textFont);
+    std::vector<std::string> calls = device.CallLog();
+    ASSERT_GE(calls.size(), 5u);
+    EXPECT_EQ(calls[calls.size() - 5], "FontBegin()");
+    EXPECT_EQ(calls[calls.size() - 3], "FontEnd()");
+    EXPECT_EQ(calls[calls.size() - 2], "EndScene()");
+
+    now = 2001;
+    app.Frame();
+    EXPECT_EQ(device.Texts().back().text, "FPS: 2");
+}
+
+TEST_F(PuzzleAppTest, InputGoesToTheScreenAndDoubleClicksDoNot) {
+    Probe app;
+    LPARAM at = MAKELPARAM(700, 500);
+    app.WindowProc(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(123, 456));
+    EXPECT_EQ(g_cursorX, 123);
+    EXPECT_EQ(g_cursorY, 456);
+    app.Replace(new FakeScreen(log));
+    app.WindowProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
+    app.WindowProc(nullptr, WM_KEYUP, VK_ESCAPE, 0);
+    app.WindowProc(nullptr, WM_CHAR, 0xB9, 0);
+    app.WindowProc(nullptr, WM_MOUSEMOVE, 0, at);
+    app.WindowProc(nullptr, WM_LBUTTONDOWN, 0, at);
+    app.WindowProc(nullptr, WM_LBUTTONUP, 0, at);
+    app.WindowProc(nullptr, WM_MBUTTONDOWN, 0, at);
+    app.WindowProc(nullptr, WM_MBUTTONUP, 0, at);
+    app.WindowProc(nullptr, WM_RBUTTONDOWN, 0, at);
+    app.WindowProc(nullptr, WM_RBUTTONUP, 0, at);
+    app.WindowProc(nullptr, WM_LBUTTONDBLCLK, 0, at);
+    app.WindowProc(nullptr, WM_MBUTTONDBLCLK, 0, at);
+    app.WindowProc(nullptr, WM_RBUTTONDBLCLK, 0, at);
+    EXPECT_EQ(log, (std::vector<std::string>{"KeyDown 27", "KeyUp 27", "Char 185",
+                                             "MouseMove 700 500 cursor 700 500", "MouseDown 700 500 0",
+                                             "MouseUp 700 500 0", "MouseDown 700 500 1", "MouseUp 700 500 1",
+                                             "MouseDown 700 500 2", "MouseUp 700 500 2"}));
+    app.Replace(nullptr);
+}
+
+TEST_F(PuzzleAppTest, LogoScreenSwitchesOnTheFirstPressOfADoubleClick) {
+    Probe app;
+    app.Replace(new CLogo(nullptr, nullptr));
+    app.WindowProc(nullptr, WM_LBUTTONDOWN, 0, 0);
+    EXPECT_EQ(app.m_screen->GetNextScreen(), 2);
+    app.Replace(new CLogo(nullptr, nullptr));
+    app.WindowProc(nullptr, WM_LBUTTONDBLCLK, 0, 0);
+    app.WindowProc(nullptr, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(app.m_screen->GetNextScreen(), 0);
+    app.Replace(nullptr);
+}
+
+TEST_F(PuzzleAppTest, DeviceResetRestoresStatesFontAndScreen) {
+    Probe app;
+    ASSERT_TRUE(app.Init(nullptr, "-w -o:x.pzz"));
+    CRecordingDevice& device = app.Device();
+    app.Replace(new FakeScreen(log));
+    device.LoseDevice();
+    app.Frame();
+    log.clear();
+    device.ClearRecording();
+    app.Frame();
+    app.Frame();
+    EXPECT_EQ(log, (std::vector<std::string>{"InvalidateDeviceObjects", "RestoreDeviceObjects"}));
+    EXPECT_EQ(device.CallsOf(CallKind::SetRenderState).size(), 7u);
+    EXPECT_EQ(device.CallsOf(CallKind::CreateFont).size(), 1u);
+    EXPECT_NE(g_pGfx->textFont, nullptr);
+}
+
+TEST_F(PuzzleAppTest, ShutdownTearsTheScreenDownAndReleasesEverything) {
+    {
+        Probe app;
+        ASSERT_TRUE(app.Init(nullptr, "-w -o:x.pzz"));
+        app.Replace(new FakeScreen(log, 3));
+        log.clear();
+        EXPECT_EQ(app.Run(), 0);
+        EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+                  (std::vector<std::string>{"InvalidateDeviceObjects", "DeleteResources", "destroyed"}));
+        EXPECT_EQ(app.m_screen, nullptr);
+        EXPECT_EQ(g_pGfx->logoTexture, nullptr);
+        EXPECT_EQ(g_pGfx->textFont, nullptr);
+    }
+    EXPECT_EQ(g_pGfx, nullptr);
+    EXPECT_EQ(g_pLastRecordingDevice, nullptr);
+    EXPECT_TRUE(beeps.empty());
+}
+
+TEST_F(PuzzleAppTest, EntryFunctionEndsWithZeroOnEveryEarlyEnd) {
+    EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>(""), 1), 0);
+    EXPECT_EQ(launches, (std::vector<std::string>{"Puzzle.exe 1"}));
+    std::filesystem::remove(folder / "Gfx/Desktop.jpg");
+    EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>("-w --new:cat.jpg?100"), 1), 0);
+    EXPECT_NE(test::ReadWholeFile(folder / "Errors.log").find("Nie można wczytać obrazu pulpitu z pliku"),
+              std::string::npos);
+    EXPECT_EQ(g_pGfx, nullptr);
+}
+
+} // namespace
