@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+struct Grid;
+struct PieceCut;
+
 class CGame : public CScene {
   public:
     CGame(HWND window, IDirect3DDevice9* device);
@@ -128,4 +131,12 @@ class CGame : public CScene {
     bool quitRequested = false;
     ButtonBar buttonBar;
     MessagePanel* messagePanel = nullptr;
+
+  private:
+    // Shrinks image 0 to one pixel once its pixels have been copied out, so that the decoded
+    // picture does not stay in memory beside the atlas for the rest of the start.
+    void DropPicturePixels(unsigned int names[2]);
+    // The grid fields and arrays as the cutting and atlas rules take them.
+    Grid CurrentGrid() const;
+    PieceCut CurrentCut() const;
 };

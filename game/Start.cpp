@@ -1,4 +1,53 @@
+// The start of the game screen: a new game from a picture, or a saved game.
+#include "framework/Error.h"
 #include "game/Game.h"
+#include "game/logic/Cutting.h"
+#include "game/logic/Scatter.h"
+#include "platform/CRT.h"
+#include "platform/Win32.h"
 
-void CGame::CreateResources() {}
-void CGame::ScatterPieces() {}
+#include <new>
+
+void CGame::CreateResources() {
+    if (mode == 1) {
+        unsigned int names[2] = {0, 0};
+        InitImageLibrary(names);
+        pieceCount = requestedCount;
+        RgbImage rgb;
+        try {
+            try {
+                LoadPicture(names, path);
+                CheckPictureSize();
+                BuildThumbnail(names);
+                rgb = RgbImage(areaWidth, areaHeight);
+                CopyPicturePixels(names, rgb);
+                DropPicturePixels(names);
+                ComputeGrid();
+                PlaceGridLines();
+                ChooseTabSides();
+                BuildOwnerMap();
+                CreatePuzzleTexture();
+                FillPuzzleTexture(rgb);
+                ScatterPieces();
+            } catch (const std::bad_alloc&) {
+                // The picture and its maps are sized by the file: a huge picture can exhaust
+                // memory, which ends the start like any other failure, with a log entry.
+                throw CError(ERR_NORMAL, "Za mało pamięci, by przygotować układankę", "game.cpp", 540, 0);
+            }
+        } catch (...) {
+            rgb = RgbImage();
+            ShutdownImageLibrary(names);
+            Beep(1000, 500);
+            throw;
+        }
+        rgb = RgbImage();
+        ShutdownImageLibrary(names);
+    } else if (mode == 2) {
+        LoadGame();
+    }
+    buttonBar.shownCount = pieceCount;
+}
+
+void CGame::ScatterPieces() {
+    ::ScatterPieces(CurrentGrid(), pieces, [] { return rand(); });
+}

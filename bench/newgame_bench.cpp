@@ -1,0 +1,169 @@
+// The start of a new game for 1600 x 1200 and 4000 x 3000 pictures with 1000 pieces: each step
+// alone, the whole CreateResources on the recording device, and the relief count read literally
+// (49 map reads per piece pixel) beside the fast one.
+#include "game/Game.h"
+#include "game/logic/AtlasTexels.h"
+#include "game/logic/Cutting.h"
+#include "platform/CRT.h"
+#include "platform/linux/Hooks.h"
+#include "platform/test/RecordingDevice.h"
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A JPEG with some detail in it, made once per size.
+std::string Picture(int width, int height) {
+    const std::string file =
+        (std::filesystem::temp_directory_path() /
+         ("newgame_bench_" + std::to_string(width) + "x" + std::to_string(height) + ".jpg"))
+            .string();
+    if (!std::filesystem::exists(file)) {
+        const std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) +
+                                    " gradient:red-blue -swirl 120 -quality 90 '" + file + "'";
+        if (std::system(command.c_str()) != 0) {
+            std::abort();
+        }
+    }
+    return file;
+}
+
+// A cut made from rand(), as the game makes it.
+struct Cut {
+    Grid grid;
+    std::vector<int32_t> cols, rows;
+    std::vector<uint8_t> tabs;
+    std::vector<uint16_t> map;
+    std::vector<uint8_t> rgb;
+    int width;
+
+    Cut(int w, int h, int count) : width(w) {
+        srand(7);
+        ComputeGrid(w, h, count, grid);
+        RandomSource random = [] { return rand(); };
+        cols.resize(grid.columns);
+        rows.resize(grid.rows);
+        tabs.resize(static_cast<size_t>(grid.columns) * grid.rows * 2);
+        map.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
+        PlaceGridLines(grid, cols.data(), rows.data(), random);
+        ChooseTabSides(grid.columns, grid.rows, tabs.data(), random);
+        BuildOwnerMap(grid, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        rgb.assign(static_cast<size_t>(w) * h * 3, 90);
+    }
+    PieceCut View() const {
+        return PieceCut{grid.columns,    grid.rows,   grid.cellWidth, grid.cellHeight, grid.areaWidth,
+                        grid.areaHeight, cols.data(), rows.data(),    map.data()};
+    }
+};
+
+void SetSizes(benchmark::internal::Benchmark* b) {
+    b->Args({1600, 1200})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+}
+
+void BM_DecodePicture(benchmark::State& state) {
+    const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    ilInit();
+    for (auto _ : state) {
+        ILuint name;
+        ilGenImages(1, &name);
+        ilBindImage(name);
+        ilLoadImage(file.c_str());
+        ilDeleteImages(1, &name);
+    }
+    ilShutDown();
+}
+BENCHMARK(BM_DecodePicture)->Apply(SetSizes);
+
+void BM_ThumbnailScale(benchmark::State& state) {
+    const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    ilInit();
+    iluInit();
+    ILuint names[2];
+    ilGenImages(2, names);
+    ilBindImage(names[0]);
+    ilLoadImage(file.c_str());
+    for (auto _ : state) {
+        ilBindImage(names[1]);
+        ilCopyImage(names[0]);
+        iluImageParameter(ILU_FILTER, ILU_LINEAR);
+        iluScale(512, 384, 1);
+    }
+    ilDeleteImages(2, names);
+    ilShutDown();
+}
+BENCHMARK(BM_ThumbnailScale)->Apply(SetSizes);
+
+void BM_Cutting(benchmark::State& state) {
+    for (auto _ : state) {
+        Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
+        benchmark::DoNotOptimize(cut.map.data());
+    }
+}
+BENCHMARK(BM_Cutting)->Apply(SetSizes);
+
+void BM_AtlasLiteral(benchmark::State& state) {
+    const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
+    std::vector<uint32_t> atlas(static_cast<size_t>(cut.grid.atlasSize) * cut.grid.atlasSize);
+    for (auto _ : state) {
+        ComposeAtlasLiteral(cut.View(), RgbView{cut.rgb.data(), cut.width}, cut.grid.atlasSize, atlas.data());
+    }
+}
+BENCHMARK(BM_AtlasLiteral)->Apply(SetSizes);
+
+// threads: 1 shows the gain of the interior test alone, 2 adds the second core. CPU time is the
+// whole process's, so the two rows compare the work as well as the wall time.
+void BM_AtlasFast(benchmark::State& state) {
+    const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
+    const int side = cut.grid.atlasSize;
+    std::vector<uint32_t> atlas(static_cast<size_t>(side) * side);
+    for (auto _ : state) {
+        const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), static_cast<int>(state.range(2)));
+        ComposeAtlasRows(cut.View(), RgbView{cut.rgb.data(), cut.width}, counts.data(), side, 0, side,
+                         atlas.data());
+    }
+}
+BENCHMARK(BM_AtlasFast)
+    ->Args({1600, 1200, 1})
+    ->Args({1600, 1200, 2})
+    ->Args({4000, 3000, 1})
+    ->Args({4000, 3000, 2})
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ReliefCountsFast(benchmark::State& state) {
+    const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ComputeReliefCounts(cut.View(), 2));
+    }
+}
+BENCHMARK(BM_ReliefCountsFast)->Apply(SetSizes)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_CreateResources(benchmark::State& state) {
+    const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    layer::SetBeepSink([](DWORD, DWORD) {});
+    for (auto _ : state) {
+        CRecordingDevice* device = new CRecordingDevice();
+        CGame* game = new CGame(nullptr, device);
+        game->SetStartRequest(StartRequest{1, file, 1000});
+        game->CreateResources();
+        state.PauseTiming();
+        game->DeleteResources();
+        delete game;
+        device->Release();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CreateResources)->Apply(SetSizes)->MeasureProcessCPUTime()->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

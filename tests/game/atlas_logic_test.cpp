@@ -1,0 +1,226 @@
+#include "game/logic/AtlasTexels.h"
+#include "game/logic/Cutting.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+RandomSource WindowsRandom(unsigned seed) {
+    return [state = seed]() mutable {
+        state = state * 214013u + 2531011u;
+        return static_cast<int>((state >> 16) & 0x7fff);
+    };
+}
+
+// A complete cut of a width x height picture whose pixels encode their position.
+struct Cut {
+    Grid grid;
+    std::vector<int32_t> cols, rows;
+    std::vector<uint8_t> tabs;
+    std::vector<uint16_t> map;
+    std::vector<uint8_t> rgb;
+    int pictureWidth = 0;
+
+    Cut(int width, int height, int count, unsigned seed) : pictureWidth(width) {
+        EXPECT_TRUE(ComputeGrid(width, height, count, grid));
+        RandomSource random = WindowsRandom(seed);
+        cols.resize(grid.columns);
+        rows.resize(grid.rows);
+        tabs.resize(grid.columns * grid.rows * 2);
+        map.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
+        PlaceGridLines(grid, cols.data(), rows.data(), random);
+        ChooseTabSides(grid.columns, grid.rows, tabs.data(), random);
+        BuildOwnerMap(grid, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        rgb.resize(static_cast<size_t>(width) * height * 3);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+                p[0] = static_cast<uint8_t>(x * 7);
+                p[1] = static_cast<uint8_t>(y * 5);
+                p[2] = static_cast<uint8_t>(x + y);
+            }
+        }
+    }
+    PieceCut View() const {
+        PieceCut v;
+        v.columns = grid.columns;
+        v.rows = grid.rows;
+        v.cellWidth = grid.cellWidth;
+        v.cellHeight = grid.cellHeight;
+        v.areaWidth = grid.areaWidth;
+        v.areaHeight = grid.areaHeight;
+        v.colStart = cols.data();
+        v.rowStart = rows.data();
+        v.ownerMap = map.data();
+        return v;
+    }
+    RgbView Pixels() const { return RgbView{rgb.data(), pictureWidth}; }
+};
+
+std::vector<uint32_t> FastAtlas(const Cut& cut, int threads, int band) {
+    const int side = cut.grid.atlasSize;
+    const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), threads);
+    std::vector<uint32_t> atlas(static_cast<size_t>(side) * side, 0xDEADBEEF);
+    for (int y = 0; y < side; y += band) {
+        const int rowsInBand = std::min(band, side - y);
+        ComposeAtlasRows(cut.View(), cut.Pixels(), counts.data(), side, y, rowsInBand,
+                         &atlas[static_cast<size_t>(y) * side]);
+    }
+    return atlas;
+}
+
+} // namespace
+
+TEST(ShadePixelTest, AddsFourPerCountAndClamps) {
+    const uint8_t pixels[] = {100, 0, 255, 10, 20, 30};
+    const RgbView rgb{pixels, 2};
+    EXPECT_EQ(ShadePixel(rgb, 0, 0, 0), 0xFF6400FFu);
+    EXPECT_EQ(ShadePixel(rgb, 0, 0, 21), 0xFFB854FFu); // +84: 255 stays 255
+    EXPECT_EQ(ShadePixel(rgb, 0, 0, -3), 0xFF5800F3u); // -12: 0 stays 0
+    EXPECT_EQ(ShadePixel(rgb, 1, 0, 33), 0xFF8E98A2u);
+    EXPECT_EQ(ShadePixel(rgb, 1, 0, -15), 0xFF000000u);
+}
+
+TEST(AtlasTest, SinglePieceIsTheShadedPictureInTheCorner) {
+    Grid g;
+    ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
+    ASSERT_EQ(g.atlasSize, 64);
+    const int32_t zero = 0;
+    const std::vector<uint16_t> map(49 * 49, 0);
+    const std::vector<uint8_t> grey(49 * 49 * 3, 100);
+    PieceCut cut{1, 1, 49, 49, 49, 49, &zero, &zero, map.data()};
+    const RgbView rgb{grey.data(), 49};
+    std::vector<uint32_t> literal(64 * 64, 1);
+    ComposeAtlasLiteral(cut, rgb, 64, literal.data());
+    const std::vector<int8_t> counts = ComputeReliefCounts(cut, 2);
+    std::vector<uint32_t> fast(64 * 64, 1);
+    ComposeAtlasRows(cut, rgb, counts.data(), 64, 0, 64, fast.data());
+    EXPECT_EQ(fast, literal);
+
+    auto at = [&](int x, int y) { return literal[y * 64 + x]; };
+    auto grey_ = [](int v) { return 0xFF000000u | v << 16 | v << 8 | v; };
+    for (int i = 3; i < 46; ++i) {
+        SCOPED_TRACE(i);
+        // Straight top and left outlines: +84, +56, +28 on the three outermost lines.
+        EXPECT_EQ(at(i, 0), grey_(184));
+        EXPECT_EQ(at(i, 1), grey_(156));
+        EXPECT_EQ(at(i, 2), grey_(128));
+        EXPECT_EQ(at(0, i), grey_(184));
+        EXPECT_EQ(at(1, i), grey_(156));
+        EXPECT_EQ(at(2, i), grey_(128));
+        // Straight bottom and right outlines: -12, -8, -4.
+        EXPECT_EQ(at(i, 48), grey_(88));
+        EXPECT_EQ(at(i, 47), grey_(92));
+        EXPECT_EQ(at(i, 46), grey_(96));
+        EXPECT_EQ(at(48, i), grey_(88));
+        EXPECT_EQ(at(47, i), grey_(92));
+        EXPECT_EQ(at(46, i), grey_(96));
+        EXPECT_EQ(at(i, 24), grey_(100)); // more than three pixels from the outline
+    }
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            if (x >= 49 || y >= 49) {
+                ASSERT_EQ(at(x, y), 0u) << x << ", " << y;
+            } else {
+                ASSERT_EQ(at(x, y) >> 24, 0xFFu) << x << ", " << y;
+            }
+        }
+    }
+}
+
+TEST(AtlasTest, PiecesMoveByAQuarterCellPerColumnAndRow) {
+    const Cut cut(800, 600, 100, 11);
+    ASSERT_EQ(cut.grid.atlasSize, 1024);
+    const std::vector<uint32_t> atlas = FastAtlas(cut, 2, 1024);
+    const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), 1);
+    int interior = 0;
+    size_t opaque = 0;
+    for (uint32_t t : atlas) {
+        opaque += t != 0;
+    }
+    // Every puzzle pixel has a texel of its own.
+    EXPECT_EQ(opaque, static_cast<size_t>(cut.grid.areaWidth) * cut.grid.areaHeight);
+    for (int y = 0; y < cut.grid.areaHeight; ++y) {
+        for (int x = 0; x < cut.grid.areaWidth; ++x) {
+            const size_t i = static_cast<size_t>(y) * cut.grid.areaWidth + x;
+            if (cut.map[i] != 13 || counts[i] != 0) {
+                continue;
+            }
+            ++interior;
+            // Row 1, column 1 of 66-pixel cells: 16 texels right and 16 down.
+            const uint8_t* p = &cut.rgb[(static_cast<size_t>(y) * 800 + x) * 3];
+            ASSERT_EQ(atlas[static_cast<size_t>(y + 16) * 1024 + x + 16],
+                      0xFF000000u | p[0] << 16 | p[1] << 8 | p[2]);
+        }
+    }
+    EXPECT_GT(interior, 1000);
+}
+
+TEST(AtlasTest, FastReliefEqualsTheLiteralOneTexelForTexel) {
+    struct Case {
+        int width, height, count;
+        unsigned seed;
+        int threads, band;
+    } cases[] = {
+        {800, 600, 100, 1, 2, 1024}, {1600, 1200, 1000, 77, 2, 300}, {1000, 60, 12, 5, 3, 7},
+        {60, 1000, 12, 9, 1, 64},    {1030, 777, 40, 123, 4, 100},   {49, 49, 4, 1, 2, 64},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.width << " x " << t.height << ", " << t.count);
+        const Cut cut(t.width, t.height, t.count, t.seed);
+        const int side = cut.grid.atlasSize;
+        std::vector<uint32_t> literal(static_cast<size_t>(side) * side);
+        ComposeAtlasLiteral(cut.View(), cut.Pixels(), side, literal.data());
+        const std::vector<uint32_t> fast = FastAtlas(cut, t.threads, t.band);
+        ASSERT_EQ(fast.size(), literal.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < fast.size(); ++i) {
+            differing += fast[i] != literal[i];
+        }
+        EXPECT_EQ(differing, 0u);
+    }
+}
+
+TEST(ThumbnailTest, ScaledToFitWithoutEnlarging) {
+    struct Case {
+        int width, height, thumbWidth, thumbHeight;
+    } cases[] = {{400, 300, 400, 300}, {1024, 768, 512, 384}, {768, 1024, 384, 512},
+                 {200, 100, 200, 100}, {512, 512, 512, 512},  {4000, 3000, 512, 384}};
+    for (const Case& t : cases) {
+        int w = 0, h = 0;
+        ThumbnailSize(t.width, t.height, w, h);
+        EXPECT_EQ(w, t.thumbWidth) << t.width << " x " << t.height;
+        EXPECT_EQ(h, t.thumbHeight) << t.width << " x " << t.height;
+    }
+}
+
+TEST(ThumbnailTest, PictureCentredOnWhite) {
+    struct Case {
+        int width, height, left, top;
+    } cases[] = {{512, 384, 0, 64}, {200, 100, 156, 206}, {511, 3, 1, 255}};
+    for (const Case& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.width << " x " << t.height);
+        EXPECT_EQ(ThumbnailLeft(t.width), t.left);
+        EXPECT_EQ(ThumbnailTop(t.height), t.top);
+        std::vector<uint8_t> scaled(static_cast<size_t>(t.width) * t.height * 3, 0x20);
+        scaled[0] = 0x80;
+        std::vector<uint32_t> texels(512 * 512, 0);
+        ComposeThumbnail(RgbView{scaled.data(), t.width}, t.width, t.height, texels.data());
+        size_t picture = 0;
+        for (int y = 0; y < 512; ++y) {
+            for (int x = 0; x < 512; ++x) {
+                const bool inside = x >= t.left && x < t.left + t.width && y >= t.top && y < t.top + t.height;
+                const uint32_t texel = texels[y * 512 + x];
+                if (!inside) {
+                    ASSERT_EQ(texel, 0xFFFFFFFFu) << x << ", " << y;
+                } else {
+                    ++picture;
+                    ASSERT_EQ(texel, x == t.left && y == t.top ? 0xFF802020u : 0xFF202020u) << x << ", " << y;
+                }
+            }
+        }
+        EXPECT_EQ(picture, static_cast<size_t>(t.width) * t.height);
+    }
+}

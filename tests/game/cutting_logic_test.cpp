@@ -1,0 +1,276 @@
+#include "game/logic/Cutting.h"
+#include "game/logic/Scatter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Replays fixed values in order and counts the calls.
+struct ScriptedRandom {
+    std::vector<int> values;
+    size_t calls = 0;
+    RandomSource Source() {
+        return [this] { return values.at(calls++); };
+    }
+};
+
+// The Windows C runtime's generator, so a fixed seed gives the game's own kind of sequence.
+RandomSource WindowsRandom(unsigned seed) {
+    return [state = seed]() mutable {
+        state = state * 214013u + 2531011u;
+        return static_cast<int>((state >> 16) & 0x7fff);
+    };
+}
+
+struct GridCase {
+    int width, height, count;
+    int rounds, columns, rows, cellWidth, cellHeight, pieces, areaWidth, areaHeight, needWidth, needHeight,
+        atlas;
+    float boardWidth, boardHeight;
+};
+
+} // namespace
+
+TEST(ComputeGridTest, WorkedExamples) {
+    const GridCase cases[] = {
+        {800, 600, 100, 1, 12, 9, 66, 66, 108, 792, 594, 973, 726, 1024, 1404, 1107},
+        {800, 600, 400, 8, 16, 12, 50, 50, 192, 800, 600, 987, 737, 1024, 1584, 1284},
+        {1024, 768, 4, 1, 2, 2, 512, 384, 4, 1024, 768, 1152, 864, 2048, 1544, 1160},
+        {1024, 768, 10000, 33, 21, 16, 48, 48, 336, 1008, 768, 1248, 948, 2048, 2184, 1824},
+        {1600, 1200, 1000, 3, 33, 25, 48, 48, 825, 1584, 1200, 1968, 1488, 2048, 4026, 3450},
+        {49, 49, 4, 3, 1, 1, 49, 49, 1, 49, 49, 49, 49, 64, 75.5f, 75.5f},
+    };
+    for (const GridCase& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.width << " x " << t.height << ", " << t.count);
+        Grid g;
+        std::vector<int> counts;
+        ASSERT_TRUE(ComputeGrid(t.width, t.height, t.count, g, &counts));
+        EXPECT_EQ(static_cast<int>(counts.size()), t.rounds);
+        EXPECT_EQ(g.columns, t.columns);
+        EXPECT_EQ(g.rows, t.rows);
+        EXPECT_EQ(g.cellWidth, t.cellWidth);
+        EXPECT_EQ(g.cellHeight, t.cellHeight);
+        EXPECT_EQ(g.pieceCount, t.pieces);
+        EXPECT_EQ(g.areaWidth, t.areaWidth);
+        EXPECT_EQ(g.areaHeight, t.areaHeight);
+        EXPECT_EQ(g.atlasNeedWidth, t.needWidth);
+        EXPECT_EQ(g.atlasNeedHeight, t.needHeight);
+        EXPECT_EQ(g.atlasSize, t.atlas);
+        EXPECT_FLOAT_EQ(g.boardWidth, t.boardWidth);
+        EXPECT_FLOAT_EQ(g.boardHeight, t.boardHeight);
+    }
+}
+
+TEST(ComputeGridTest, WorkingCountFallsByATenthAndOne) {
+    Grid g;
+    std::vector<int> counts;
+    ASSERT_TRUE(ComputeGrid(800, 600, 400, g, &counts));
+    EXPECT_EQ(counts, (std::vector<int>{400, 359, 323, 290, 260, 233, 209, 188}));
+}
+
+TEST(ComputeGridTest, RefusesGridsWithoutColumnsOrRows) {
+    Grid g;
+    EXPECT_FALSE(ComputeGrid(49, 1000, 4, g));  // rounds to 0 columns
+    EXPECT_FALSE(ComputeGrid(1000, 49, 4, g));  // 0 rows
+    EXPECT_FALSE(ComputeGrid(800, 600, 0, g));  // nothing asked for
+    EXPECT_FALSE(ComputeGrid(800, 600, -5, g)); // not a count at all
+    EXPECT_TRUE(ComputeGrid(49, 49, 2, g));
+    EXPECT_EQ(g.pieceCount, 1);
+}
+
+TEST(ComputeGridTest, HugeCountsStayWithinSixteenBitPieceNumbers) {
+    Grid g;
+    ASSERT_TRUE(ComputeGrid(30000, 30000, 2000000000, g));
+    EXPECT_LE(g.pieceCount, kMaxPieces);
+    EXPECT_GE(g.cellWidth, kMinCellSide);
+    EXPECT_GE(g.cellHeight, kMinCellSide);
+    // An area needing more than 32768 texels finds no atlas side.
+    ASSERT_TRUE(ComputeGrid(30000, 30000, 100, g));
+    EXPECT_EQ(g.atlasSize, 0);
+}
+
+TEST(PlaceGridLinesTest, LinesStayInTheirBandsAndIncrease) {
+    Grid g;
+    ASSERT_TRUE(ComputeGrid(1600, 1200, 1000, g)); // 48-pixel cells: the narrowest bands
+    std::vector<int32_t> cols(g.columns), rows(g.rows);
+    // Extremes first: 0 and 32767 reach both ends of the band.
+    std::vector<int> values;
+    for (int i = 0; i < g.columns + g.rows; ++i) {
+        values.push_back(i % 3 == 0 ? 0 : i % 3 == 1 ? 11 : 32767);
+    }
+    ScriptedRandom script{values};
+    PlaceGridLines(g, cols.data(), rows.data(), script.Source());
+    EXPECT_EQ(script.calls, static_cast<size_t>(g.columns - 1 + g.rows - 1));
+    EXPECT_EQ(cols[0], 0);
+    EXPECT_EQ(rows[0], 0);
+    EXPECT_EQ(cols[1], 0 + 48 - 6);
+    EXPECT_EQ(cols[2], 11 + 96 - 6);
+    EXPECT_EQ(cols[3], 32767 % 12 + 144 - 6);
+    for (int c = 1; c < g.columns; ++c) {
+        EXPECT_GE(cols[c], c * 48 - 6);
+        EXPECT_LE(cols[c], c * 48 - 6 + 11);
+        EXPECT_GT(cols[c], cols[c - 1]);
+    }
+    for (int r = 1; r < g.rows; ++r) {
+        EXPECT_GE(rows[r], r * 48 - 6);
+        EXPECT_LE(rows[r], r * 48 - 6 + 11);
+        EXPECT_GT(rows[r], rows[r - 1]);
+    }
+    EXPECT_LT(cols[g.columns - 1], g.areaWidth);
+    EXPECT_LT(rows[g.rows - 1], g.areaHeight);
+}
+
+TEST(ChooseTabSidesTest, EvenDrawGivesTheTabToThisCell) {
+    ScriptedRandom script{{4, 7, 32767, 0, 1, 2, 3, 10}};
+    std::vector<uint8_t> tabs(8, 9);
+    ChooseTabSides(2, 2, tabs.data(), script.Source());
+    EXPECT_EQ(script.calls, 8u); // both bytes of every cell, the unused ones included
+    EXPECT_EQ(tabs, (std::vector<uint8_t>{1, 0, 0, 1, 0, 1, 0, 1}));
+}
+
+namespace {
+
+// A 200 x 100 picture cut in two 100-pixel cells side by side with the line at x = 100, and the
+// one right edge's four draws given.
+std::vector<uint16_t> CutTwoCells(uint8_t tabByte, std::vector<int> tabDraws) {
+    Grid g;
+    EXPECT_TRUE(ComputeGrid(200, 100, 2, g));
+    EXPECT_EQ(g.columns, 2);
+    EXPECT_EQ(g.rows, 1);
+    const int32_t cols[] = {0, 100};
+    const int32_t rows[] = {0};
+    const uint8_t tabs[] = {tabByte, 0, 0, 0};
+    std::vector<uint16_t> map(200 * 100, 0xFFFF);
+    ScriptedRandom script{std::move(tabDraws)};
+    BuildOwnerMap(g, cols, rows, tabs, map.data(), script.Source());
+    EXPECT_EQ(script.calls, 4u);
+    return map;
+}
+
+} // namespace
+
+TEST(BuildOwnerMapTest, TabIsTheEllipseAroundFociBeyondTheEdge) {
+    // R = 0 everywhere: a = 100 / 6, b = 3, shift direction +1, centre at the edge's middle
+    // (0 + 99) / 2 = 49.5. The left piece owns the tab: foci at x = 100 + 0.4a, y = 49.5 ± 3;
+    // the ellipse reaches x = 106.7 + √(a² − b²) ≈ 123.1 and y = 49.5 ± 16.7.
+    {
+        const std::vector<uint16_t> map = CutTwoCells(1, {0, 0, 0, 0});
+        auto at = [&](int x, int y) { return map[y * 200 + x]; };
+        EXPECT_EQ(at(99, 49), 0);
+        EXPECT_EQ(at(100, 49), 0);
+        EXPECT_EQ(at(123, 49), 0);
+        EXPECT_EQ(at(124, 49), 1);
+        EXPECT_EQ(at(107, 34), 0);
+        EXPECT_EQ(at(107, 31), 1);
+        EXPECT_EQ(at(107, 65), 0);
+        EXPECT_EQ(at(107, 68), 1);
+        EXPECT_EQ(at(100, 10), 1);
+    }
+    // The right piece owns it, shifted up (odd draw) by the full eighth of a cell: the centre
+    // moves to y = 49.5 − 12.5 = 37 and the foci to x = 100 − 0.4a.
+    {
+        const std::vector<uint16_t> map = CutTwoCells(0, {0, 0, 1, 32767});
+        auto at = [&](int x, int y) { return map[y * 200 + x]; };
+        EXPECT_EQ(at(93, 37), 1);
+        EXPECT_EQ(at(77, 37), 1);
+        EXPECT_EQ(at(76, 37), 0);
+        EXPECT_EQ(at(93, 52), 1);
+        EXPECT_EQ(at(93, 55), 0);
+        EXPECT_EQ(at(99, 49), 1);
+        EXPECT_EQ(at(100, 37), 1);
+        EXPECT_EQ(at(101, 37), 1);
+        EXPECT_EQ(at(99, 60), 0);
+    }
+}
+
+TEST(BuildOwnerMapTest, SinglePieceHasNoLinesNoTabsAndOwnsEverything) {
+    Grid g;
+    ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
+    ScriptedRandom script;
+    std::vector<int32_t> cols(1), rows(1);
+    std::vector<uint8_t> tabs(2);
+    std::vector<uint16_t> map(49 * 49, 7);
+    PlaceGridLines(g, cols.data(), rows.data(), script.Source());
+    script.values = {3, 3};
+    ChooseTabSides(1, 1, tabs.data(), script.Source());
+    BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), script.Source());
+    EXPECT_EQ(script.calls, 2u);
+    EXPECT_EQ(map, std::vector<uint16_t>(49 * 49, 0));
+}
+
+TEST(BuildOwnerMapTest, EveryPixelLiesInItsOwnersExtendedRectangle) {
+    struct Case {
+        int width, height, count;
+        unsigned seed;
+    } cases[] = {{800, 600, 100, 1}, {1600, 1200, 1000, 77}, {1000, 60, 12, 5}, {60, 1000, 12, 9}};
+    for (const Case& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.width << " x " << t.height << ", seed " << t.seed);
+        Grid g;
+        ASSERT_TRUE(ComputeGrid(t.width, t.height, t.count, g));
+        RandomSource random = WindowsRandom(t.seed);
+        std::vector<int32_t> cols(g.columns), rows(g.rows);
+        std::vector<uint8_t> tabs(g.columns * g.rows * 2);
+        std::vector<uint16_t> map(static_cast<size_t>(g.areaWidth) * g.areaHeight);
+        PlaceGridLines(g, cols.data(), rows.data(), random);
+        ChooseTabSides(g.columns, g.rows, tabs.data(), random);
+        BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), random);
+
+        auto tab = [&](int r, int c, int edge) { return tabs[(r * g.columns + c) * 2 + edge]; };
+        int foreignPixels = 0;
+        for (int y = 0; y < g.areaHeight; ++y) {
+            for (int x = 0; x < g.areaWidth; ++x) {
+                const int n = map[static_cast<size_t>(y) * g.areaWidth + x];
+                ASSERT_LT(n, g.pieceCount);
+                const int c = n % g.columns;
+                const int r = n / g.columns;
+                int left = cols[c], right = c + 1 < g.columns ? cols[c + 1] : g.areaWidth;
+                int top = rows[r], bottom = r + 1 < g.rows ? rows[r + 1] : g.areaHeight;
+                foreignPixels += x < left || x >= right || y < top || y >= bottom;
+                if (c > 0 && tab(r, c - 1, 0) == 0) {
+                    left -= g.cellWidth / 4;
+                }
+                if (c + 1 < g.columns && tab(r, c, 0) == 1) {
+                    right += g.cellWidth / 4;
+                }
+                if (r > 0 && tab(r - 1, c, 1) == 0) {
+                    top -= g.cellHeight / 4;
+                }
+                if (r + 1 < g.rows && tab(r, c, 1) == 1) {
+                    bottom += g.cellHeight / 4;
+                }
+                ASSERT_TRUE(x >= left && x < right && y >= top && y < bottom)
+                    << "pixel " << x << ", " << y << " of piece " << n;
+            }
+        }
+        EXPECT_GT(foreignPixels, 0); // tabs were painted at all
+    }
+}
+
+TEST(ScatterPiecesTest, PiecesStartInsideTheBoundsInNumberOrder) {
+    Grid g;
+    ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
+    ScriptedRandom script{{0, 32767}};
+    std::vector<BoardPiece> pieces;
+    ScatterPieces(g, pieces, script.Source());
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_FLOAT_EQ(pieces[0].x, 0.0f);
+    EXPECT_FLOAT_EQ(pieces[0].y, 26.5f);
+    EXPECT_EQ(pieces[0].joined, 0);
+
+    ASSERT_TRUE(ComputeGrid(800, 600, 100, g));
+    pieces.clear();
+    RandomSource random = WindowsRandom(3);
+    ScatterPieces(g, pieces, random);
+    ASSERT_EQ(pieces.size(), 108u);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_EQ(pieces[i].number, i);
+        EXPECT_EQ(pieces[i].joined, 0);
+        EXPECT_GE(pieces[i].x, 0.0f);
+        EXPECT_LE(pieces[i].x, 1404.0f - 66.0f);
+        EXPECT_GE(pieces[i].y, 0.0f);
+        EXPECT_LE(pieces[i].y, 1107.0f - 66.0f);
+    }
+}

@@ -1,0 +1,344 @@
+// The start of a new game from real picture files, on the recording device.
+#include "framework/Error.h"
+#include "game/Game.h"
+#include "game/logic/Cutting.h"
+#include "game/logic/Scatter.h"
+#include "platform/CRT.h"
+#include "platform/linux/Hooks.h"
+#include "platform/test/RecordingDevice.h"
+
+#include <IL/il.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+// Allocations above this many bytes fail while it is non-zero: the way to run out of memory at
+// a chosen step without exhausting the machine.
+static std::atomic<size_t> g_failAllocationsAbove{0};
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(size_t size) {
+    const size_t limit = g_failAllocationsAbove.load();
+    if (limit != 0 && size > limit) {
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kPictures = fs::absolute("newgame_pictures");
+
+struct Beeps {
+    std::vector<std::pair<DWORD, DWORD>> heard;
+};
+
+// A picture red in its top half and blue in its bottom half with 8-bit channels, written by
+// ImageMagick; options ending in ':' name the writer ("BMP3:").
+void MakePicture(const std::string& name, int width, int height, const std::string& options = "") {
+    const bool writer = !options.empty() && options.back() == ':';
+    const std::string command =
+        "convert -size " + std::to_string(width) + "x" + std::to_string(height / 2) + " xc:red -size " +
+        std::to_string(width) + "x" + std::to_string(height - height / 2) + " xc:blue -append -depth 8 " +
+        (writer ? "" : options) + " '" + (writer ? options : "") + (kPictures / name).string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// A BMP whose rows are stored top row first (negative height), red on top.
+void MakeTopDownBmp(const std::string& name) {
+    const int w = 64, h = 64;
+    std::vector<uint8_t> file(54 + w * h * 3);
+    auto put32 = [&](size_t at, int32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            file[at + i] = static_cast<uint8_t>(v >> (8 * i));
+        }
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<int32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, -h);
+    file[26] = 1;
+    file[28] = 24;
+    put32(34, w * h * 3);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &file[54 + (y * w + x) * 3]; // blue, green, red
+            p[0] = y < h / 2 ? 0 : 255;
+            p[2] = y < h / 2 ? 255 : 0;
+        }
+    }
+    std::ofstream(kPictures / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), file.size());
+}
+
+bool Reddish(DWORD texel) {
+    return (texel >> 16 & 0xFF) > 160 && (texel & 0xFF) < 96;
+}
+bool Bluish(DWORD texel) {
+    return (texel >> 16 & 0xFF) < 96 && (texel & 0xFF) > 160;
+}
+
+class NewGameTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        fs::remove_all(kPictures);
+        fs::create_directories(kPictures);
+        MakePicture("kot.png", 800, 600);
+        MakePicture("small.png", 48, 1000);
+        MakePicture("tall.png", 49, 1000);
+        MakePicture("big.png", 1500, 1100);
+        for (const char* name :
+             {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx",
+              "orient.pnm", "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp"}) {
+            MakePicture(name, 64, 64, name == std::string("PHOTO.Bmp") ? "BMP3:" : "");
+        }
+        // The launcher's filter offers these types; the writer's variants below are the ones
+        // whose rows DevIL hands over in the other order.
+        MakePicture("orient_bottomup.bmp", 64, 64, "BMP3:");
+        MakePicture("orient_toptga.tga", 64, 64, "-orient TopLeft");
+        MakePicture("orient_jpeg.tif", 64, 64, "-compress jpeg");
+        MakePicture("orient_rle.sgi", 64, 64, "-compress RLE");
+        MakePicture("orient_16bit.tif", 64, 64, "-depth 16");
+        MakePicture("orient_16bit.psd", 64, 64, "-depth 16");
+        MakePicture("wide16.pnm", 64, 64, "-depth 16");
+        MakePicture("wide16.sgi", 64, 64, "-depth 16");
+        MakeTopDownBmp("orient_topdown.bmp");
+        std::ofstream(kPictures / "broken.png") << "not a picture at all";
+    }
+
+    void SetUp() override {
+        beeps.heard.clear();
+        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps.heard.emplace_back(f, d); });
+        device = new CRecordingDevice();
+        game = new CGame(nullptr, device);
+    }
+    void TearDown() override {
+        g_failAllocationsAbove = 0;
+        game->DeleteResources();
+        game->DeleteResources();
+        EXPECT_EQ(device->LiveTextures(), 0);
+        delete game;
+        device->Release();
+        layer::SetBeepSink({});
+    }
+
+    void Start(const std::string& name, int count) {
+        StartRequest request;
+        request.kind = 1;
+        request.path = (kPictures / name).string();
+        request.pieceCount = count;
+        game->SetStartRequest(request);
+        game->CreateResources();
+    }
+
+    // Starts and expects the failure path: the error, its log entry, DevIL stopped, the beep.
+    CError StartFailing(const std::string& name, int count) {
+        const int logged = GetErrorLogSequence();
+        try {
+            Start(name, count);
+        } catch (const CError& e) {
+            EXPECT_EQ(GetErrorLogSequence(), logged + 1);
+            EXPECT_STREQ(e.sourceFile, "game.cpp");
+            EXPECT_EQ(beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
+            EXPECT_FALSE(ilIsImage(1)) << "DevIL still holds the picture";
+            return e;
+        }
+        ADD_FAILURE() << name << " started";
+        return CError(ERR_NORMAL, "", "", 0, 0);
+    }
+
+    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(game->puzzleTexture); }
+    CRecordingTexture* Thumbnail() const { return static_cast<CRecordingTexture*>(game->thumbnailTexture); }
+
+    Beeps beeps;
+    CRecordingDevice* device = nullptr;
+    CGame* game = nullptr;
+};
+
+} // namespace
+
+TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
+    Start("kot.png", 100);
+    EXPECT_EQ(game->pieceCount, 108);
+    EXPECT_EQ(game->buttonBar.shownCount, 108);
+    ASSERT_EQ(game->pieces.size(), 108u);
+    for (size_t i = 0; i < game->pieces.size(); ++i) {
+        EXPECT_EQ(game->pieces[i].number, i);
+    }
+    EXPECT_EQ(game->areaWidth, 792);
+    EXPECT_EQ(game->areaHeight, 594);
+    EXPECT_EQ(game->ownerMapWidth, 792);
+    EXPECT_EQ(game->tabMapWidth, 12);
+    EXPECT_EQ(game->thumbWidth, 512);
+    EXPECT_EQ(game->thumbHeight, 384);
+    EXPECT_TRUE(beeps.heard.empty());
+    EXPECT_FALSE(ilIsImage(1));
+
+    ASSERT_NE(Atlas(), nullptr);
+    EXPECT_EQ(Atlas()->Width(), 1024u);
+    EXPECT_EQ(Atlas()->Height(), 1024u);
+    EXPECT_EQ(Atlas()->Pool(), D3DPOOL_MANAGED);
+    EXPECT_EQ(Atlas()->Format(), D3DFMT_A8R8G8B8);
+    EXPECT_FALSE(Atlas()->IsLocked());
+    EXPECT_EQ(Atlas()->Texel(33, 33), 0xFFFF0000u);                             // inside piece 0, red
+    EXPECT_EQ(Atlas()->Texel(1023, 1023), 0u);                                  // beyond every piece
+    EXPECT_EQ(Atlas()->Texel(8 * 66 + 33 + 8 * 16, 550 + 8 * 16), 0xFF0000FFu); // bottom row, blue
+
+    ASSERT_NE(Thumbnail(), nullptr);
+    EXPECT_EQ(Thumbnail()->Width(), 512u);
+    EXPECT_EQ(Thumbnail()->Pool(), D3DPOOL_MANAGED);
+    EXPECT_EQ(Thumbnail()->Texel(256, 63), 0xFFFFFFFFu);
+    EXPECT_TRUE(Reddish(Thumbnail()->Texel(256, 70)));
+    EXPECT_TRUE(Bluish(Thumbnail()->Texel(256, 440)));
+    EXPECT_EQ(Thumbnail()->Texel(256, 448), 0xFFFFFFFFu);
+    EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 2u);
+}
+
+TEST_F(NewGameTest, DrawsTheCutAndScatteringFromRandInOrder) {
+    srand(4242);
+    Start("kot.png", 100);
+
+    srand(4242);
+    Grid g;
+    ASSERT_TRUE(ComputeGrid(800, 600, 100, g));
+    RandomSource random = [] { return rand(); };
+    std::vector<int32_t> cols(g.columns), rows(g.rows);
+    std::vector<uint8_t> tabs(g.columns * g.rows * 2);
+    std::vector<uint16_t> map(static_cast<size_t>(g.areaWidth) * g.areaHeight);
+    std::vector<BoardPiece> pieces;
+    PlaceGridLines(g, cols.data(), rows.data(), random);
+    ChooseTabSides(g.columns, g.rows, tabs.data(), random);
+    BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), random);
+    ScatterPieces(g, pieces, random);
+
+    EXPECT_EQ(std::vector<int32_t>(game->colStart, game->colStart + g.columns), cols);
+    EXPECT_EQ(std::vector<int32_t>(game->rowStart, game->rowStart + g.rows), rows);
+    EXPECT_EQ(std::vector<uint8_t>(game->tabMap, game->tabMap + tabs.size()), tabs);
+    EXPECT_TRUE(std::equal(map.begin(), map.end(), game->ownerMap));
+    ASSERT_EQ(game->pieces.size(), pieces.size());
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_EQ(game->pieces[i].x, pieces[i].x);
+        EXPECT_EQ(game->pieces[i].y, pieces[i].y);
+    }
+    for (int c = 0; c < g.columns; ++c) {
+        EXPECT_EQ(game->columnWidth(c), (c + 1 < g.columns ? cols[c + 1] : 792) - cols[c]);
+    }
+}
+
+TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
+    for (const char* name :
+         {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx", "orient.pnm",
+          "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp", "orient_bottomup.bmp",
+          "orient_toptga.tga", "orient_jpeg.tif", "orient_rle.sgi", "orient_topdown.bmp", "orient_16bit.tif",
+          "orient_16bit.psd"}) {
+        SCOPED_TRACE(name);
+        TearDown();
+        SetUp();
+        Start(name, 4);
+        ASSERT_EQ(game->pieceCount, 1);
+        // One 64 x 64 piece: in the atlas at its picture position, in the thumbnail at (224, 224).
+        EXPECT_TRUE(Reddish(Atlas()->Texel(32, 10))) << std::hex << Atlas()->Texel(32, 10);
+        EXPECT_TRUE(Bluish(Atlas()->Texel(32, 54))) << std::hex << Atlas()->Texel(32, 54);
+        EXPECT_TRUE(Reddish(Thumbnail()->Texel(256, 226)));
+        EXPECT_TRUE(Bluish(Thumbnail()->Texel(256, 286)));
+        EXPECT_EQ(Thumbnail()->Texel(256, 223), 0xFFFFFFFFu);
+    }
+}
+
+TEST_F(NewGameTest, PictureTooSmallOrTooNarrowIsRefused) {
+    for (const char* name : {"small.png", "tall.png"}) {
+        SCOPED_TRACE(name);
+        TearDown();
+        SetUp();
+        const CError e = StartFailing(name, 4);
+        EXPECT_EQ(e.kind, ERR_NORMAL);
+        EXPECT_STREQ(e.message, "Obrazek jest za mały");
+        EXPECT_EQ(e.line, 518);
+        // The narrow one is refused only at the grid step, after its thumbnail was made.
+        EXPECT_EQ(device->LiveTextures(), name == std::string("small.png") ? 0 : 1);
+    }
+}
+
+TEST_F(NewGameTest, MissingOrUnreadableFileNamesThePath) {
+    // DevIL reads 16-bit PNM and SGI files into buffers too small for their description.
+    for (const char* name : {"no such picture.jpg", "broken.png", "wide16.pnm", "wide16.sgi"}) {
+        SCOPED_TRACE(name);
+        TearDown();
+        SetUp();
+        const CError e = StartFailing(name, 100);
+        EXPECT_EQ(e.message, "Nie można wczytać obrazka z pliku " + (kPictures / name).string());
+        EXPECT_EQ(e.line, 493);
+        EXPECT_EQ(device->LiveTextures(), 0);
+    }
+}
+
+TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
+    device->knobs.maxTextureSize = 1024; // the 1500 x 1100 picture needs a 2048 atlas
+    CError e = StartFailing("big.png", 100);
+    EXPECT_EQ(e.kind, ERR_DIRECTX);
+    EXPECT_STREQ(e.message, "Nie można utworzyć tekstury puzzli");
+    EXPECT_EQ(e.line, 764);
+    EXPECT_EQ(e.resultCode, D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(device->LiveTextures(), 1); // the thumbnail stays until DeleteResources
+
+    TearDown();
+    SetUp();
+    device->knobs.failCreateTexture = true;
+    e = StartFailing("kot.png", 100);
+    EXPECT_STREQ(e.message, "Nie można utworzyć tekstury miniaturki");
+    EXPECT_EQ(e.line, 1547);
+
+    TearDown();
+    SetUp();
+    device->knobs.failLockRect = true;
+    e = StartFailing("kot.png", 100);
+    EXPECT_STREQ(e.message, "Nie można zapisywać do tekstury miniaturki");
+    EXPECT_EQ(e.line, 1552);
+    EXPECT_EQ(e.resultCode, D3DERR_INVALIDCALL);
+
+    TearDown();
+    SetUp();
+    device->knobs.failCreateTextureCall = 2;
+    e = StartFailing("kot.png", 100);
+    EXPECT_EQ(e.line, 764);
+}
+
+TEST_F(NewGameTest, ExhaustedMemoryEndsTheStartWithALogEntry) {
+    g_failAllocationsAbove = 1u << 20; // the picture's 1.4 MB pixel copy is the first to fail
+    const CError e = StartFailing("kot.png", 100);
+    g_failAllocationsAbove = 0;
+    EXPECT_EQ(e.kind, ERR_NORMAL);
+    EXPECT_STREQ(e.message, "Za mało pamięci, by przygotować układankę");
+    EXPECT_EQ(game->ownerMap, nullptr);
+}
