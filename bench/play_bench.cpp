@@ -1,0 +1,259 @@
+// Frame, pick and drop times of the game screen on boards cut from a 4800 x 4800 area: 10000
+// requested pieces (the largest board such a request gives) and 1000. The frame is what the
+// application does each frame: Update, clear, begin, Render, end, Present, on the OpenGL device
+// with the view the game starts with. Run under Xvfb; D3D9_NO_VSYNC=1 is set so that Present
+// does not wait for the display.
+#include "framework/Gfx.h"
+#include "game/Game.h"
+#include "platform/CRT.h"
+#include "platform/Win32.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+#include <unistd.h>
+
+namespace {
+
+LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// One window, device and set of shared images for the whole run.
+struct Display {
+    HWND window = nullptr;
+    IDirect3D9* direct3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    CGfx gfx;
+    bool ok = false;
+
+    Display() {
+        setenv("D3D9_NO_VSYNC", "1", 1);
+        if (chdir(PUZZLE_BIN_DIR) != 0)
+            return;
+        WNDCLASSA wc;
+        std::memset(&wc, 0, sizeof wc);
+        wc.lpfnWndProc = BenchWindowProc;
+        wc.lpszClassName = "PlayBench";
+        RegisterClassA(&wc);
+        RECT rect = {0, 0, 800, 600};
+        const DWORD style = WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
+        AdjustWindowRectEx(&rect, style, FALSE, 0);
+        window = CreateWindowExA(0, "PlayBench", "PlayBench", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr,
+                                 nullptr);
+        direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!window || !direct3d)
+            return;
+        D3DPRESENT_PARAMETERS pp;
+        std::memset(&pp, 0, sizeof pp);
+        pp.BackBufferWidth = 800;
+        pp.BackBufferHeight = 600;
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        pp.BackBufferCount = 1;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.hDeviceWindow = window;
+        pp.Windowed = TRUE;
+        if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                          D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device)))
+            return;
+        g_pDevice = device;
+        g_pGfx = &gfx;
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        try {
+            gfx.LoadTextures();
+            gfx.CreateTextFont();
+        } catch (...) {
+            return;
+        }
+        ok = true;
+    }
+};
+
+Display& TheDisplay() {
+    static Display display;
+    return display;
+}
+
+// A board cut as a new game cuts it (grid, lines, tabs, ownership, scattering), with an atlas
+// texture of the right size whose texels are left empty: drawing costs the same.
+std::unique_ptr<CGame> MakeBoard(int requested, bool withTexture) {
+    Display& d = TheDisplay();
+    auto game = std::make_unique<CGame>(d.window, d.device);
+    srand(12345);
+    game->areaWidth = 4800;
+    game->areaHeight = 4800;
+    game->pieceCount = requested;
+    game->ComputeGrid();
+    game->PlaceGridLines();
+    game->ChooseTabSides();
+    game->BuildOwnerMap();
+    if (withTexture)
+        game->CreatePuzzleTexture();
+    game->ScatterPieces();
+    game->buttonBar.shownCount = game->pieceCount;
+    return game;
+}
+
+std::map<int, std::unique_ptr<CGame>>& Boards() {
+    static std::map<int, std::unique_ptr<CGame>> boards;
+    return boards;
+}
+
+CGame* Board(int requested) {
+    auto& slot = Boards()[requested];
+    if (!slot)
+        slot = MakeBoard(requested, TheDisplay().ok);
+    return slot.get();
+}
+
+void BM_Frame(benchmark::State& state) {
+    Display& d = TheDisplay();
+    if (!d.ok) {
+        state.SkipWithError("no OpenGL device (run under xvfb-run)");
+        return;
+    }
+    CGame* game = Board(static_cast<int>(state.range(0)));
+    g_cursorX = 400;
+    g_cursorY = 300;
+    uint32_t now = 1000;
+    auto frame = [&] {
+        now += 16;
+        game->Update(now, 16);
+        d.device->Clear(0, nullptr, D3DCLEAR_TARGET, game->GetClearColor(), 1.0f, 0);
+        d.device->BeginScene();
+        game->Render();
+        d.device->EndScene();
+        d.device->Present(nullptr, nullptr, nullptr, nullptr);
+    };
+    // The first frames upload the atlas (up to 8192 x 8192 texels): not part of a frame's cost.
+    for (int i = 0; i < 3; ++i)
+        frame();
+    for (auto _ : state)
+        frame();
+    state.counters["pieces"] = static_cast<double>(game->pieceCount);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Frame)->Arg(10000)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The frame of the 10000-piece board with its pieces taken away: desk, bar and cursor only, to
+// tell the pieces' share of the frame from the rest.
+void BM_FrameWithoutPieces(benchmark::State& state) {
+    Display& d = TheDisplay();
+    if (!d.ok) {
+        state.SkipWithError("no OpenGL device (run under xvfb-run)");
+        return;
+    }
+    CGame* game = Board(10000);
+    std::vector<BoardPiece> kept;
+    kept.swap(game->pieces);
+    uint32_t now = 1000;
+    for (auto _ : state) {
+        now += 16;
+        game->Update(now, 16);
+        d.device->Clear(0, nullptr, D3DCLEAR_TARGET, game->GetClearColor(), 1.0f, 0);
+        d.device->BeginScene();
+        game->Render();
+        d.device->EndScene();
+        d.device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    kept.swap(game->pieces);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FrameWithoutPieces)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same frame with nothing drawn but the clear: what the device and the display cost alone.
+void BM_EmptyFrame(benchmark::State& state) {
+    Display& d = TheDisplay();
+    if (!d.ok) {
+        state.SkipWithError("no OpenGL device (run under xvfb-run)");
+        return;
+    }
+    for (auto _ : state) {
+        d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        d.device->BeginScene();
+        d.device->EndScene();
+        d.device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A press on the desk where no piece lies: every piece is tested.
+void BM_PickMiss(benchmark::State& state) {
+    CGame* game = Board(10000);
+    game->scrollX = game->boardWidth - 800;
+    game->scrollY = game->boardHeight - 600;
+    // The far corner of the board, away from every piece's own pixels.
+    for (auto _ : state) {
+        game->OnMouseDown(799, 1, 0);
+        game->OnMouseUp(799, 1, 0);
+        benchmark::DoNotOptimize(game->dragging);
+    }
+    game->dragging = false;
+    state.counters["pieces"] = static_cast<double>(game->pieces.size());
+}
+BENCHMARK(BM_PickMiss)->Unit(benchmark::kMicrosecond);
+
+// A press on the bottom piece's centre: every piece above it is tested, then it is moved to the
+// top of the stack; a release then drops it where it lies (a full snap search).
+void BM_PickAndDrop(benchmark::State& state) {
+    CGame* game = Board(10000);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const BoardPiece& bottom = game->pieces.front();
+        const int c = bottom.number % game->columns;
+        const int r = bottom.number / game->columns;
+        game->scrollX = bottom.x + game->columnWidth(c) / 2 - 400;
+        game->scrollY = bottom.y + game->rowHeight(r) / 2 - 300;
+        state.ResumeTiming();
+        game->OnMouseDown(400, 300, 0);
+        game->OnMouseUp(400, 300, 0);
+    }
+    state.counters["pieces"] = static_cast<double>(game->pieces.size());
+}
+BENCHMARK(BM_PickAndDrop)->Unit(benchmark::kMicrosecond);
+
+// The drop alone: the snap search over every other piece.
+void BM_Drop(benchmark::State& state) {
+    CGame* game = Board(10000);
+    for (auto _ : state) {
+        game->dragging = true;
+        game->OnMouseUp(400, 300, 0);
+    }
+    state.counters["pieces"] = static_cast<double>(game->pieces.size());
+}
+BENCHMARK(BM_Drop)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    for (auto& [count, game] : Boards()) {
+        game->DeleteResources();
+        game.reset();
+    }
+    Display& d = TheDisplay();
+    d.gfx.ReleaseTextFont();
+    d.gfx.ReleaseTextures();
+    if (d.device)
+        d.device->Release();
+    if (d.direct3d)
+        d.direct3d->Release();
+    benchmark::Shutdown();
+    return 0;
+}
