@@ -1,0 +1,190 @@
+#include "StartArgument.h"
+
+#include "LauncherTexts.h"
+
+#include <cstdint>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr size_t kFieldCapacity = 260;
+constexpr int kFewestPieces = 4;
+constexpr int kMostPieces = 10000;
+
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+CheckResult Warn(const char* text, DialogControl focus) {
+    CheckResult result;
+    result.warning = text;
+    result.focus = focus;
+    return result;
+}
+
+} // namespace
+
+std::string ReadFieldText(std::string_view fieldText) {
+    size_t lineEnd = fieldText.find_first_of("\r\n");
+    if (lineEnd != std::string_view::npos) {
+        fieldText = fieldText.substr(0, lineEnd);
+    }
+    size_t characters = 0;
+    size_t end = 0;
+    while (end < fieldText.size()) {
+        if (!IsUtf8Continuation(fieldText[end])) {
+            if (characters == kFieldCapacity) {
+                break;
+            }
+            ++characters;
+        }
+        ++end;
+    }
+    return std::string(fieldText.substr(0, end));
+}
+
+bool IsExistingFile(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        return false;
+    }
+    return !S_ISDIR(status.st_mode);
+}
+
+std::optional<int> ReadDecimal(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsWhiteSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t magnitude = 0;
+    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+    bool outOfRange = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) {
+            outOfRange = true;
+            magnitude = limit;
+        }
+    }
+    if (outOfRange) {
+        return std::nullopt;
+    }
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+CheckResult PrepareNewGameArgument(const std::string& pictureText, const std::string& countText) {
+    if (pictureText.empty()) {
+        return Warn(kEnterPicture, DialogControl::Picture);
+    }
+    if (!IsExistingFile(pictureText)) {
+        return Warn(kPictureMissing, DialogControl::Picture);
+    }
+    if (countText.empty()) {
+        return Warn(kEnterPieceCount, DialogControl::PieceCount);
+    }
+    std::optional<int> count = ReadDecimal(countText);
+    if (count && *count == 0) {
+        return Warn(kInvalidPieceCount, DialogControl::PieceCount);
+    }
+    if (!count || *count < kFewestPieces || *count > kMostPieces) {
+        return Warn(kUnreasonablePieceCount, DialogControl::PieceCount);
+    }
+    CheckResult result;
+    result.ok = true;
+    result.argument = "\"--new:" + pictureText + "?" + countText + "\"";
+    return result;
+}
+
+CheckResult PrepareOpenGameArgument(const std::optional<std::string>& selectedEntry) {
+    if (!selectedEntry) {
+        return Warn(kSelectGameToOpen, DialogControl::SavedGames);
+    }
+    CheckResult result;
+    result.ok = true;
+    result.argument = "\"--open:" + *selectedEntry + ".pzz\"";
+    return result;
+}
+
+std::string ComposeGameCommandLine(const std::string& argument) {
+    return "Game.exe " + argument;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+    std::vector<std::string> arguments;
+    size_t i = 0;
+    const size_t n = commandLine.size();
+
+    std::string program;
+    bool quoted = false;
+    for (; i < n; ++i) {
+        char c = commandLine[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            break;
+        } else {
+            program += c;
+        }
+    }
+    arguments.push_back(program);
+
+    for (;;) {
+        while (i < n && (commandLine[i] == ' ' || commandLine[i] == '\t')) {
+            ++i;
+        }
+        if (i >= n) {
+            break;
+        }
+        std::string argument;
+        quoted = false;
+        while (i < n) {
+            char c = commandLine[i];
+            if (c == '\\') {
+                size_t backslashes = 0;
+                while (i < n && commandLine[i] == '\\') {
+                    ++backslashes;
+                    ++i;
+                }
+                if (i < n && commandLine[i] == '"') {
+                    argument.append(backslashes / 2, '\\');
+                    if (backslashes % 2 == 1) {
+                        argument += '"';
+                        ++i;
+                    }
+                } else {
+                    argument.append(backslashes, '\\');
+                }
+                continue;
+            }
+            if (c == '"') {
+                if (quoted && i + 1 < n && commandLine[i + 1] == '"') {
+                    argument += '"';
+                    i += 2;
+                    continue;
+                }
+                quoted = !quoted;
+                ++i;
+                continue;
+            }
+            if (!quoted && (c == ' ' || c == '\t')) {
+                break;
+            }
+            argument += c;
+            ++i;
+        }
+        arguments.push_back(argument);
+    }
+    return arguments;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The controls of the launcher dialog that a failed check hands the keyboard focus to.
+enum class DialogControl { None, Picture, PieceCount, SavedGames };
+
+// The outcome of checking the dialog's input for "OK". When ok, argument is the one command-line
+// argument for Game, quotes included; otherwise warning is the text to show and focus the control
+// to correct.
+struct CheckResult {
+    bool ok = false;
+    std::string argument;
+    const char* warning = nullptr;
+    DialogControl focus = DialogControl::None;
+};
+
+// Field texts carry the file system's own bytes (UTF-8 on Linux): Game opens the picture by them.
+
+// The first line of an edit field's text, cut to its first 260 characters (a character being
+// one UTF-8 sequence, so no character is split).
+std::string ReadFieldText(std::string_view fieldText);
+
+// True when path is not empty and names something that exists and is not a folder. A relative
+// path is taken relative to the current directory.
+bool IsExistingFile(const std::string& path);
+
+// The decimal value of a piece-count text: leading white space skipped, an optional sign, then
+// the digits up to the first other character; no digits give 0. A value beyond the signed 32-bit
+// range comes back as nullopt.
+std::optional<int> ReadDecimal(std::string_view text);
+
+// Checks the new-puzzle half of the dialog, in this order: picture given, picture exists, count
+// given, count not 0, count from 4 to 10000 (a count beyond the 32-bit range counts as out of
+// range). The argument is "--new:" picture "?" count text, in double quotes, both texts as typed.
+CheckResult PrepareNewGameArgument(const std::string& pictureText, const std::string& countText);
+
+// Checks the saved-game half: an entry must be selected. The argument is "--open:" entry ".pzz"
+// in double quotes, with no folder.
+CheckResult PrepareOpenGameArgument(const std::optional<std::string>& selectedEntry);
+
+// The command line that starts Game with the argument: "Game.exe " followed by it.
+std::string ComposeGameCommandLine(const std::string& argument);
+
+// The environment variable in which Game's platform layer finds its command line exactly as
+// composed (its arguments alone cannot tell how they were quoted).
+inline constexpr const char* kGameCommandLineVariable = "PUZZLE_WIN32_COMMAND_LINE";
+
+// Splits a command line as a Windows program's C runtime does: blanks and tabs outside quotes
+// separate arguments, quotes group and are dropped, 2n backslashes before a quote give n
+// backslashes and a quote that groups, 2n+1 give n backslashes and a literal quote, and "" inside
+// quotes gives a literal quote. The first entry is the program name, which ends at the first
+// blank or tab outside quotes and keeps its backslashes.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
