@@ -808,6 +808,10 @@ void CDevice::SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP* ramp) {
         return;
     m_gamma = *ramp;
     m_gammaChanged = true;
+    m_gammaIdentity = true;
+    for (int i = 0; i < 256 && m_gammaIdentity; ++i)
+        m_gammaIdentity = m_gamma.red[i] == WORD(i * 257) && m_gamma.green[i] == WORD(i * 257) &&
+                          m_gamma.blue[i] == WORD(i * 257);
 }
 
 void CDevice::GammaPass() {
@@ -850,7 +854,14 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
         return D3DERR_DEVICELOST;
 
     MakeCurrent();
-    GammaPass();
+    // The identity ramp changes nothing: the back buffer goes to the window as it is, which
+    // saves a full-screen pass on every ordinary frame.
+    if (m_gammaIdentity) {
+        m_shownFramebuffer = m_backBufferFramebuffer;
+    } else {
+        GammaPass();
+        m_shownFramebuffer = m_presentedFramebuffer;
+    }
     m_presentedOnce = true;
     DumpFrame();
 
@@ -860,9 +871,14 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
         Letterbox::Fit(int(m_backBufferWidth), int(m_backBufferHeight), drawableWidth, drawableHeight);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, drawableWidth, drawableHeight);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_presentedFramebuffer);
+    // Blits obey the scissor test, which a Clear of part of the frame may have left on.
+    glDisable(GL_SCISSOR_TEST);
+    bool bars = box.x > 0 || box.y > 0 || box.width < drawableWidth || box.height < drawableHeight;
+    if (bars) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_shownFramebuffer);
     bool sameSize = box.width == int(m_backBufferWidth) && box.height == int(m_backBufferHeight);
     // The window's row 0 is its bottom row: the destination rows run downwards to flip.
     glBlitFramebuffer(0, 0, GLint(m_backBufferWidth), GLint(m_backBufferHeight), box.x,
@@ -916,7 +932,11 @@ std::vector<DWORD> CDevice::ReadPresented(UINT* width, UINT* height) {
         *height = m_presentedOnce ? m_backBufferHeight : 0;
     if (!m_presentedOnce)
         return {};
-    return ReadFramebuffer(m_presentedFramebuffer, m_backBufferWidth, m_backBufferHeight);
+    std::vector<DWORD> pixels = ReadFramebuffer(m_shownFramebuffer, m_backBufferWidth, m_backBufferHeight);
+    // The screen shows no alpha; the back buffer keeps whatever blending left in it.
+    for (DWORD& pixel : pixels)
+        pixel |= 0xFF000000u;
+    return pixels;
 }
 
 } // namespace layer::d3d9

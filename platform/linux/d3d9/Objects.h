@@ -253,6 +253,10 @@ class CDevice final : public IDirect3DDevice9 {
     bool m_inScene = false;
     D3DGAMMARAMP m_gamma{};
     bool m_gammaChanged = true;
+    bool m_gammaIdentity = true;
+    // What the last Present showed: the gamma pass's output, or the back buffer itself when the
+    // ramp is the identity and the pass was skipped.
+    GLuint m_shownFramebuffer = 0;
 
     // Vertices of the pending batch (28-byte records, triangle list) and what OpenGL holds.
     std::vector<uint8_t> m_batch;
