@@ -1,0 +1,434 @@
+// The saved-game bytes: layout, the gzip stream, and the reader's refusal of damaged files.
+#include "game/logic/GzipWriter.h"
+#include "game/logic/SaveFile.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+
+namespace {
+
+// A consistent 2 x 2 game: 96 x 96 area, cells of 48, atlas 128.
+SaveData TwoByTwo() {
+    SaveData d;
+    SaveHeader& h = d.header;
+    h.pieceCount = 4;
+    h.atlasSize = 128;
+    h.areaWidth = h.areaHeight = 96;
+    h.columns = h.rows = 2;
+    h.cellWidth = h.cellHeight = 48;
+    h.atlasNeedWidth = h.atlasNeedHeight = 96 + 48 / 4;
+    h.boardWidth = h.boardHeight = 1.5f * 96 + 2 * 4;
+    h.playTime = 0x0000000123456789ull;
+    d.colStart = {0, 45};
+    d.rowStart = {0, 50};
+    d.tabMap = {1, 0, 7, 1, 0, 9, 3, 5};
+    d.ownerMap.resize(96 * 96);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 96; ++x)
+            d.ownerMap[y * 96 + x] = static_cast<uint16_t>((y >= 50) * 2 + (x >= 45));
+    d.thumbWidth = 96;
+    d.thumbHeight = 96;
+    d.thumbnail.resize(kThumbnailBytes);
+    for (size_t i = 0; i < d.thumbnail.size(); ++i)
+        d.thumbnail[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
+    d.atlas.resize(4 * 128 * 128);
+    for (size_t i = 0; i < d.atlas.size(); ++i)
+        d.atlas[i] = static_cast<uint8_t>(i * 13 + (i >> 9));
+    d.pieces = {{10.5f, 20.25f, 3, 1, 0}, {100, 7, 0, 0, 0xAB}, {55, 66, 2, 1, 0}, {-3, 140, 1, 0, 0}};
+    return d;
+}
+
+std::vector<uint8_t> Content(const SaveData& d) {
+    CMemorySink sink;
+    WriteSaveData(sink, d);
+    return sink.bytes;
+}
+
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "save_logic_" + name;
+}
+
+// Deletes the files the tests leave in the temporary folder when the program ends.
+struct CTempFiles {
+    ~CTempFiles() {
+        for (const char* name : {"layout.pzz", "member.gz", "replace.pzz", "roundtrip.pzz", "damaged.pzz"})
+            std::remove(TempPath(name).c_str());
+    }
+} g_tempFiles;
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteGzip(const std::string& path, const std::vector<uint8_t>& content) {
+    CGzipFileWriter w(8);
+    ASSERT_TRUE(w.Open(path));
+    w.Write(content.data(), content.size());
+    ASSERT_TRUE(w.Finish());
+}
+
+// Inflates a gzip file as exactly one member (zlib directly: header, raw deflate, trailer) and
+// fails the test if the trailer's CRC or length disagree or anything follows the member.
+std::vector<uint8_t> InflateSingleMember(const std::vector<uint8_t>& file) {
+    std::vector<uint8_t> out;
+    EXPECT_GE(file.size(), 18u);
+    EXPECT_EQ(file[0], 0x1f);
+    EXPECT_EQ(file[1], 0x8b);
+    EXPECT_EQ(file[2], 8);
+    EXPECT_EQ(file[3], 0); // no optional fields: the deflate data starts at byte 10
+    z_stream z{};
+    inflateInit2(&z, -15);
+    z.next_in = const_cast<Bytef*>(file.data() + 10);
+    z.avail_in = static_cast<uInt>(file.size() - 10);
+    uint8_t buf[65536];
+    int rc;
+    do {
+        z.next_out = buf;
+        z.avail_out = sizeof buf;
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.insert(out.end(), buf, z.next_out);
+    } while (rc == Z_OK);
+    EXPECT_EQ(rc, Z_STREAM_END);
+    EXPECT_EQ(z.avail_in, 8u) << "exactly the trailer must follow the deflate stream";
+    const uint8_t* t = z.next_in;
+    inflateEnd(&z);
+    uint32_t crc = 0, size = 0;
+    for (int i = 0; i < 4; ++i) {
+        crc |= uint32_t{t[i]} << (8 * i);
+        size |= uint32_t{t[4 + i]} << (8 * i);
+    }
+    EXPECT_EQ(crc, crc32(crc32(0, nullptr, 0), out.data(), static_cast<uInt>(out.size())));
+    EXPECT_EQ(size, static_cast<uint32_t>(out.size()));
+    return out;
+}
+
+template <typename T> T At(const std::vector<uint8_t>& b, size_t offset) {
+    T v;
+    std::memcpy(&v, b.data() + offset, sizeof v);
+    return v;
+}
+
+TEST(SaveFileLayout, TwoByTwoGameFieldByField) {
+    SaveData d = TwoByTwo();
+    std::string path = TempPath("layout.pzz");
+    WriteGzip(path, Content(d));
+    std::vector<uint8_t> b = InflateSingleMember(ReadFileBytes(path));
+
+    ASSERT_EQ(b.size(), 1132680u);
+    EXPECT_EQ(SaveContentSize(d.header), 1132680u);
+    const int32_t fixed[] = {4, 128, 96, 96, 2, 2, 48, 48, 108, 108};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(At<int32_t>(b, 4 * i), fixed[i]) << "field at offset " << 4 * i;
+    EXPECT_EQ(At<float>(b, 40), 152.0f);
+    EXPECT_EQ(At<float>(b, 44), 152.0f);
+    EXPECT_EQ(At<uint64_t>(b, 48), 0x0000000123456789ull);
+    EXPECT_EQ(At<int32_t>(b, 56), 0);
+    EXPECT_EQ(At<int32_t>(b, 60), 45);
+    EXPECT_EQ(At<int32_t>(b, 64), 0);
+    EXPECT_EQ(At<int32_t>(b, 68), 50);
+    EXPECT_EQ(std::vector<uint8_t>(b.begin() + 72, b.begin() + 80), d.tabMap);
+    const size_t owners = 80;
+    EXPECT_EQ(At<uint16_t>(b, owners), 0);
+    EXPECT_EQ(At<uint16_t>(b, owners + 2 * 45), 1);
+    EXPECT_EQ(At<uint16_t>(b, owners + 2 * (50 * 96)), 2);
+    EXPECT_EQ(At<uint16_t>(b, owners + 2 * (95 * 96 + 95)), 3);
+    const size_t t = owners + 2 * 96 * 96;
+    EXPECT_EQ(At<int32_t>(b, t), 96);
+    EXPECT_EQ(At<int32_t>(b, t + 4), 96);
+    EXPECT_EQ(0, std::memcmp(b.data() + t + 8, d.thumbnail.data(), kThumbnailBytes));
+    const size_t p = t + 8 + kThumbnailBytes;
+    EXPECT_EQ(0, std::memcmp(b.data() + p, d.atlas.data(), d.atlas.size()));
+    const size_t r = p + 4 * 128 * 128;
+    ASSERT_EQ(r, 1132680u - 48);
+    EXPECT_EQ(At<float>(b, r + 0), 10.5f);
+    EXPECT_EQ(At<float>(b, r + 4), 20.25f);
+    EXPECT_EQ(At<uint16_t>(b, r + 8), 3);
+    EXPECT_EQ(b[r + 10], 1);
+    EXPECT_EQ(At<uint16_t>(b, r + 12 + 8), 0);
+    EXPECT_EQ(b[r + 12 + 10], 0);
+    EXPECT_EQ(At<float>(b, r + 36), -3.0f);
+    EXPECT_EQ(At<float>(b, r + 40), 140.0f);
+}
+
+TEST(SaveFileLayout, RowsAreWrittenWithoutPitchPadding) {
+    // Two rows of 8 bytes lying 12 bytes apart: the 4 padding bytes never reach the file.
+    const uint8_t rows[24] = {1, 2, 3, 4, 5, 6, 7, 8, 0xEE, 0xEE, 0xEE, 0xEE, 9, 10, 11, 12, 13, 14, 15, 16};
+    CMemorySink sink;
+    WritePixelRows(sink, rows, 12, 8, 2);
+    EXPECT_EQ(sink.bytes, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+
+    uint8_t back[24];
+    std::memset(back, 0x55, sizeof back);
+    CMemorySource src(sink.bytes.data(), sink.bytes.size());
+    ReadPixelRows(src, back, 12, 8, 2);
+    EXPECT_EQ(back[8], 0x55) << "the padding of a locked row is left alone";
+    EXPECT_EQ(back[12], 9);
+}
+
+// The parallel writer's blocks must join into one member whatever the content length.
+TEST(GzipFileWriter, OneMemberThatZlibAndGzreadExpandExactly) {
+    for (size_t n :
+         {size_t{0}, size_t{1}, CGzipFileWriter::kBlockSize, 3 * CGzipFileWriter::kBlockSize + 17}) {
+        std::vector<uint8_t> content(n);
+        uint32_t x = 12345;
+        for (size_t i = 0; i < n; ++i) {
+            x = x * 1103515245 + 12345;
+            content[i] = static_cast<uint8_t>(i % 3000 < 1500 ? (x >> 24) & 7 : i / 4096);
+        }
+        std::string path = TempPath("member.gz");
+        WriteGzip(path, content);
+        EXPECT_EQ(InflateSingleMember(ReadFileBytes(path)), content) << n << " bytes";
+
+        gzFile f = gzopen(path.c_str(), "rb");
+        ASSERT_TRUE(f);
+        std::vector<uint8_t> back(n + 1);
+        EXPECT_EQ(gzread(f, back.data(), static_cast<unsigned>(back.size())), static_cast<int>(n));
+        back.resize(n);
+        EXPECT_EQ(back, content);
+        gzclose(f);
+    }
+}
+
+TEST(GzipFileWriter, FullDiskIsAFailure) {
+    CGzipFileWriter w(8);
+    ASSERT_TRUE(w.Open("/dev/full"));
+    std::vector<uint8_t> content(3 * CGzipFileWriter::kBlockSize, 0x5A);
+    w.Write(content.data(), content.size());
+    EXPECT_FALSE(w.Finish());
+}
+
+TEST(ReplacingGzipFile, OldFileStaysUntilCommitAndTemporaryFileGoes) {
+    std::string path = TempPath("replace.pzz");
+    WriteFileBytes(path, {'o', 'l', 'd'});
+    const std::vector<uint8_t> content(100000, 42);
+    {
+        CReplacingGzipFile f(8);
+        ASSERT_TRUE(f.Open(path));
+        f.Write(content.data(), content.size());
+        // Abandoned: as a save that failed half way.
+    }
+    EXPECT_EQ(ReadFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_FALSE(std::ifstream(path + ".tmp").good());
+
+    CReplacingGzipFile f(8);
+    ASSERT_TRUE(f.Open(path));
+    f.Write(content.data(), content.size());
+    EXPECT_EQ(ReadFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    ASSERT_TRUE(f.Commit());
+    EXPECT_EQ(InflateSingleMember(ReadFileBytes(path)), content);
+    EXPECT_FALSE(std::ifstream(path + ".tmp").good());
+}
+
+TEST(SaveFileReader, RoundTripThroughFileAndMemory) {
+    SaveData d = TwoByTwo();
+    std::vector<uint8_t> content = Content(d);
+    std::string path = TempPath("roundtrip.pzz");
+    WriteGzip(path, content);
+
+    auto same = [&](const SaveData& r) {
+        EXPECT_EQ(0, std::memcmp(&r.header, &d.header, sizeof d.header));
+        EXPECT_EQ(r.colStart, d.colStart);
+        EXPECT_EQ(r.rowStart, d.rowStart);
+        EXPECT_EQ(r.tabMap, d.tabMap);
+        EXPECT_EQ(r.ownerMap, d.ownerMap);
+        EXPECT_EQ(r.thumbWidth, 96);
+        EXPECT_EQ(r.thumbnail, d.thumbnail);
+        EXPECT_EQ(r.atlas, d.atlas);
+        ASSERT_EQ(r.pieces.size(), 4u);
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(r.pieces[i].number, d.pieces[i].number);
+            EXPECT_EQ(r.pieces[i].joined, d.pieces[i].joined);
+            EXPECT_EQ(r.pieces[i].x, d.pieces[i].x);
+            EXPECT_EQ(r.pieces[i].y, d.pieces[i].y);
+        }
+    };
+    gzFile f = gzopen(path.c_str(), "rb");
+    ASSERT_TRUE(f);
+    CGzipFileSource fileSource(f);
+    same(ReadSaveData(fileSource));
+    gzclose(f);
+
+    std::vector<uint8_t> gz = ReadFileBytes(path);
+    CGzipMemorySource gzSource(gz.data(), gz.size());
+    same(ReadSaveData(gzSource));
+    CMemorySource plain(content.data(), content.size());
+    same(ReadSaveData(plain));
+}
+
+// ---- damaged files ----
+
+struct Damage {
+    const char* name;
+    std::function<void(SaveData&)> edit; // applied to a good game before it is written
+    int line;
+    const char* messagePart;
+};
+
+// The reader's verdict on content, or line 0 when it loads.
+std::pair<int, std::string> Verdict(const std::vector<uint8_t>& content, const SaveLimits& limits = {}) {
+    try {
+        CMemorySource src(content.data(), content.size());
+        ReadSaveData(src, limits);
+        return {0, ""};
+    } catch (const CSaveFileError& e) {
+        return {e.line, e.message};
+    }
+}
+
+TEST(SaveFileReader, RefusesEveryKindOfInconsistentContent) {
+    static const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Damage cases[] = {
+        {"pieces not columns times rows", [](SaveData& d) { d.header.pieceCount = 5; }, SAVE_LINE_HEADER,
+         "liczba elementów"},
+        {"zero columns", [](SaveData& d) { d.header.columns = 0; }, SAVE_LINE_HEADER, "podział"},
+        {"negative rows", [](SaveData& d) { d.header.rows = -2; }, SAVE_LINE_HEADER, "podział"},
+        {"cell below 48", [](SaveData& d) { d.header.cellHeight = 47; }, SAVE_LINE_HEADER, "podział"},
+        {"area not whole cells", [](SaveData& d) { d.header.areaWidth = 97; }, SAVE_LINE_HEADER, "wymiary"},
+        {"atlas need off the grid", [](SaveData& d) { d.header.atlasNeedHeight = 100; }, SAVE_LINE_HEADER,
+         "potrzebny"},
+        {"atlas side not a power of two", [](SaveData& d) { d.header.atlasSize = 192; }, SAVE_LINE_HEADER,
+         "tekstury puzzli"},
+        {"atlas side below the need", [](SaveData& d) { d.header.atlasSize = 64; }, SAVE_LINE_HEADER,
+         "tekstury puzzli"},
+        {"atlas side negative", [](SaveData& d) { d.header.atlasSize = INT32_MIN; }, SAVE_LINE_HEADER,
+         "tekstury puzzli"},
+        {"board width not a number", [](SaveData& d) { d.header.boardWidth = nan; }, SAVE_LINE_HEADER,
+         "planszy"},
+        {"first column not at 0", [](SaveData& d) { d.colStart[0] = 1; }, SAVE_LINE_GRID, "linii"},
+        {"row line outside its band", [](SaveData& d) { d.rowStart[1] = 60; }, SAVE_LINE_GRID, "linii"},
+        {"column line before the one left of it", [](SaveData& d) { d.colStart[1] = -5; }, SAVE_LINE_GRID,
+         "linii"},
+        {"owner beyond the last piece", [](SaveData& d) { d.ownerMap[96 * 96 - 1] = 4; }, SAVE_LINE_OWNERS,
+         "mapie"},
+        {"thumbnail wider than 512", [](SaveData& d) { d.thumbWidth = 513; }, SAVE_LINE_THUMB, "miniaturki"},
+        {"thumbnail height 0", [](SaveData& d) { d.thumbHeight = 0; }, SAVE_LINE_THUMB, "miniaturki"},
+        {"piece number out of range", [](SaveData& d) { d.pieces[2].number = 4; }, SAVE_LINE_PIECES, "numer"},
+        {"piece twice", [](SaveData& d) { d.pieces[3].number = 3; }, SAVE_LINE_PIECES, "dwukrotnie"},
+        {"joined mark not 0 or 1", [](SaveData& d) { d.pieces[0].joined = 2; }, SAVE_LINE_PIECES, "znacznik"},
+        {"piece position infinite",
+         [](SaveData& d) { d.pieces[1].y = std::numeric_limits<float>::infinity(); }, SAVE_LINE_PIECES,
+         "położenie"},
+    };
+    for (const Damage& c : cases) {
+        SaveData d = TwoByTwo();
+        c.edit(d);
+        // The arrays keep the good sizes; only the stored fixed fields change.
+        SaveData body = d;
+        body.header = TwoByTwo().header;
+        std::vector<uint8_t> bytes = Content(body);
+        EncodeSaveHeader(d.header, bytes.data());
+        auto [line, message] = Verdict(bytes);
+        EXPECT_EQ(line, c.line) << c.name;
+        EXPECT_NE(message.find(c.messagePart), std::string::npos) << c.name << ": " << message;
+    }
+    EXPECT_EQ(Verdict(Content(TwoByTwo())).first, 0);
+}
+
+TEST(SaveFileReader, RefusesShortAndOverlongContentAtEveryStage) {
+    const std::vector<uint8_t> good = Content(TwoByTwo());
+    // Cut inside the fixed fields, colStart, the owner map, the thumbnail, the atlas, the last record.
+    for (size_t keep :
+         {size_t{0}, size_t{55}, size_t{60}, size_t{5000}, size_t{20000}, size_t{1100000}, good.size() - 1}) {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<ptrdiff_t>(keep));
+        auto [line, message] = Verdict(cut);
+        EXPECT_EQ(line, SAVE_LINE_STREAM) << keep;
+        EXPECT_NE(message.find("za krótki"), std::string::npos) << keep;
+    }
+    std::vector<uint8_t> longer = good;
+    longer.push_back(0);
+    EXPECT_NE(Verdict(longer).second.find("za końcem"), std::string::npos);
+}
+
+TEST(SaveFileReader, AbsurdSizesAreRefusedBeforeAnythingIsAllocated) {
+    // A 32768 x 32768 atlas (4 GiB) and a 65536-piece grid of 1.5 million pixels a side: only the
+    // 56 fixed bytes exist, so any allocation before the checks would be visible as a crash or
+    // an exhausted sanitizer heap.
+    SaveHeader h;
+    h.columns = h.rows = 256;
+    h.pieceCount = 65536;
+    h.cellWidth = h.cellHeight = 6000;
+    h.areaWidth = h.areaHeight = 256 * 6000;
+    h.atlasNeedWidth = h.atlasNeedHeight = 256 * 6000 + 255 * 6000 / 4;
+    h.atlasSize = 1 << 21;
+    h.boardWidth = h.boardHeight = 1e7f;
+    std::vector<uint8_t> bytes(kSaveHeaderBytes);
+    EncodeSaveHeader(h, bytes.data());
+    EXPECT_EQ(Verdict(bytes).first, SAVE_LINE_HEADER);
+
+    h.columns = h.rows = 300; // 90000 pieces: numbers would not fit in 16 bits
+    h.pieceCount = 90000;
+    h.cellWidth = h.cellHeight = 48;
+    h.areaWidth = h.areaHeight = 300 * 48;
+    h.atlasNeedWidth = h.atlasNeedHeight = 300 * 48 + 299 * 48 / 4;
+    h.atlasSize = 32768;
+    EncodeSaveHeader(h, bytes.data());
+    EXPECT_EQ(Verdict(bytes).first, SAVE_LINE_HEADER);
+
+    // The same header within a caller's smaller limits (the fuzzing target's).
+    SaveData d = TwoByTwo();
+    EXPECT_EQ(Verdict(Content(d), SaveLimits{64, 4}).first, SAVE_LINE_HEADER);
+}
+
+TEST(SaveFileReader, DamagedOrCutGzipFilesFail) {
+    const std::vector<uint8_t> content = Content(TwoByTwo());
+    std::string path = TempPath("damaged.pzz");
+    WriteGzip(path, content);
+    const std::vector<uint8_t> good = ReadFileBytes(path);
+
+    auto verdict = [&](const std::vector<uint8_t>& file) -> std::string {
+        WriteFileBytes(path, file);
+        gzFile f = gzopen(path.c_str(), "rb");
+        EXPECT_TRUE(f);
+        std::string result = "loaded";
+        try {
+            CGzipFileSource src(f);
+            ReadSaveData(src);
+        } catch (const CSaveFileError& e) {
+            result = e.message;
+        }
+        gzclose(f);
+
+        std::string fromMemory = "loaded";
+        try {
+            CGzipMemorySource src(file.data(), file.size());
+            ReadSaveData(src);
+        } catch (const CSaveFileError& e) {
+            fromMemory = e.message;
+        }
+        EXPECT_EQ(result, fromMemory) << "the file and memory readers disagree";
+        return result;
+    };
+    EXPECT_EQ(verdict(good), "loaded");
+
+    std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<ptrdiff_t>(good.size() / 2));
+    EXPECT_NE(verdict(cut).find("za krótki"), std::string::npos);
+
+    std::vector<uint8_t> noTrailer(good.begin(), good.end() - 8);
+    EXPECT_NE(verdict(noTrailer).find("za krótki"), std::string::npos);
+
+    // Every byte of the content arrives intact; only the trailer's CRC is wrong.
+    std::vector<uint8_t> badCrc = good;
+    badCrc[badCrc.size() - 8] ^= 0x01;
+    EXPECT_NE(verdict(badCrc).find("skompresowanych"), std::string::npos);
+
+    std::vector<uint8_t> garbled = good;
+    for (size_t i = 20; i < 60; ++i)
+        garbled[i] ^= 0xA5;
+    EXPECT_NE(verdict(garbled), "loaded");
+}
+
+} // namespace

@@ -1,0 +1,295 @@
+// Saving and continuing a game on the recording device: names, round trip, failures.
+#include "framework/Error.h"
+#include "framework/Gfx.h"
+#include "game/Game.h"
+#include "game/logic/SaveFile.h"
+#include "platform/linux/Hooks.h"
+#include "platform/test/RecordingDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace {
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool Exists(const std::string& path) {
+    return std::ifstream(path).good();
+}
+
+IDirect3DTexture9* PatternTexture(int side, uint32_t seed) {
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(g_pDevice->CreateTexture(side, side, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT r;
+    EXPECT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            static_cast<uint32_t*>(r.pBits)[y * (r.Pitch / 4) + x] =
+                seed * 2654435761u ^ (y * 7919u + x * 31u);
+    t->UnlockRect(0);
+    return t;
+}
+
+// A 3 x 2 game of 48-pixel cells (144 x 96, atlas 256), built field by field.
+void BuildBoard(CGame& g) {
+    g.areaWidth = 144;
+    g.areaHeight = 96;
+    g.columns = 3;
+    g.rows = 2;
+    g.pieceCount = 6;
+    g.cellWidth = g.cellHeight = 48;
+    g.atlasNeedWidth = 144 + 2 * 48 / 4;
+    g.atlasNeedHeight = 96 + 48 / 4;
+    g.atlasSize = 256;
+    g.colStart = new int32_t[3]{0, 45, 95};
+    g.rowStart = new int32_t[2]{0, 50};
+    g.tabMap = new uint8_t[12]{1, 0, 0, 1, 9, 1, 0, 4, 1, 7, 5, 3};
+    g.tabMapWidth = 3;
+    g.ownerMap = new uint16_t[144 * 96];
+    g.ownerMapWidth = 144;
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 144; ++x)
+            g.ownerMap[y * 144 + x] = static_cast<uint16_t>((y >= 50) * 3 + (x >= 45) + (x >= 95));
+    g.thumbWidth = 512;
+    g.thumbHeight = 341;
+    g.thumbnailTexture = PatternTexture(512, 1);
+    g.puzzleTexture = PatternTexture(256, 2);
+    g.playTime = 3723500;
+    g.boardWidth = 1.5f * 144 + 12;
+    g.boardHeight = 1.5f * 96 + 12;
+    g.pieces = {{30, 40, 4, 1, 0},   {200.5f, 10, 0, 0, 0}, {7, 99, 5, 1, 0},
+                {120, 120, 1, 0, 0}, {60, 5, 3, 0, 0},      {90.25f, 70, 2, 1, 0}};
+}
+
+// What DeleteResources frees; safe to run after it.
+void FreeBoard(CGame& g) {
+    delete[] g.tabMap;
+    delete[] g.ownerMap;
+    delete[] g.colStart;
+    delete[] g.rowStart;
+    g.tabMap = nullptr;
+    g.ownerMap = nullptr;
+    g.colStart = nullptr;
+    g.rowStart = nullptr;
+    if (g.thumbnailTexture)
+        g.thumbnailTexture->Release();
+    if (g.puzzleTexture)
+        g.puzzleTexture->Release();
+    g.thumbnailTexture = g.puzzleTexture = nullptr;
+}
+
+class SaveGameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char cwd[PATH_MAX];
+        ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+        oldDir_ = cwd;
+        std::string pattern = ::testing::TempDir() + "save_test_XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern.data()));
+        ASSERT_EQ(chdir(pattern.c_str()), 0);
+        dir_ = pattern;
+        device_ = new CRecordingDevice();
+        g_pDevice = device_;
+        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps_.emplace_back(f, d); });
+    }
+    void TearDown() override {
+        layer::SetBeepSink({});
+        g_pDevice = nullptr;
+        EXPECT_EQ(device_->LiveTextures(), 0);
+        device_->Release();
+        ASSERT_EQ(chdir(oldDir_.c_str()), 0);
+        std::filesystem::remove_all(dir_);
+    }
+
+    std::unique_ptr<CGame> NewGame(int mode, const std::string& path) {
+        auto g = std::make_unique<CGame>(nullptr, device_);
+        g->mode = mode;
+        g->path = path;
+        return g;
+    }
+
+    // Loads path into a fresh game; the CError is returned through `error` when it fails.
+    std::unique_ptr<CGame> Load(const std::string& path, CError* error = nullptr) {
+        auto g = NewGame(2, path);
+        try {
+            g->LoadGame();
+            EXPECT_EQ(error, nullptr) << "the load was expected to fail";
+        } catch (const CError& e) {
+            if (error)
+                *error = e;
+            else
+                ADD_FAILURE() << "load failed: " << e.message << " line " << e.line;
+        }
+        return g;
+    }
+
+    CRecordingDevice* device_ = nullptr;
+    std::vector<std::pair<DWORD, DWORD>> beeps_;
+    std::string oldDir_;
+    std::string dir_;
+};
+
+TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
+    auto g = NewGame(1, "C:\\Obrazki\\kot.jpg");
+    g->pieceCount = 96;
+    EXPECT_EQ(g->MakeSaveName(), "kot.jpg (96).pzz");
+    g->path = "/home/gracz/obrazki/a.b.jpg";
+    g->pieceCount = 12;
+    EXPECT_EQ(g->MakeSaveName(), "a.b.jpg (12).pzz");
+    g->path = "bez rozszerzenia";
+    EXPECT_EQ(g->MakeSaveName(), "bez rozszerzenia (12).pzz");
+    g->path = std::string(400, 'x') + ".jpg";
+    EXPECT_LT(g->MakeSaveName().size(), size_t{MAX_PATH}) << "the name is cut, never overflowed";
+    g->mode = 2;
+    g->path = "zapisy/../kot.jpg (96).pzz";
+    EXPECT_EQ(g->MakeSaveName(), "zapisy/../kot.jpg (96).pzz");
+}
+
+TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoardAndSavesBackOverItsFile) {
+    auto g = NewGame(1, "obrazki/wakacje/a.b.jpg");
+    BuildBoard(*g);
+    g->scrollX = 33;
+    g->solved = true;
+    g->messagePanel = new MessagePanel(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
+    g->SaveGame();
+    ASSERT_TRUE(g->messagePanel);
+    EXPECT_EQ(g->messagePanel->kind, PANEL_NOTICE);
+    EXPECT_EQ(g->messagePanel->text, "Gra została zapisana");
+    ASSERT_TRUE(Exists("a.b.jpg (6).pzz"));
+    EXPECT_FALSE(Exists("a.b.jpg (6).pzz.tmp"));
+
+    auto l = Load("a.b.jpg (6).pzz");
+    EXPECT_TRUE(beeps_.empty());
+    EXPECT_EQ(l->areaWidth, 144);
+    EXPECT_EQ(l->areaHeight, 96);
+    EXPECT_EQ(l->columns, 3);
+    EXPECT_EQ(l->rows, 2);
+    EXPECT_EQ(l->pieceCount, 6);
+    EXPECT_EQ(l->cellWidth, 48);
+    EXPECT_EQ(l->atlasNeedWidth, 168);
+    EXPECT_EQ(l->atlasNeedHeight, 108);
+    EXPECT_EQ(l->atlasSize, 256);
+    EXPECT_EQ(l->playTime, 3723500u);
+    EXPECT_EQ(l->boardWidth, g->boardWidth);
+    EXPECT_EQ(l->boardHeight, g->boardHeight);
+    EXPECT_EQ(l->thumbWidth, 512);
+    EXPECT_EQ(l->thumbHeight, 341);
+    EXPECT_EQ(l->tabMapWidth, 3);
+    EXPECT_EQ(l->ownerMapWidth, 144);
+    EXPECT_TRUE(std::equal(l->colStart, l->colStart + 3, g->colStart));
+    EXPECT_TRUE(std::equal(l->rowStart, l->rowStart + 2, g->rowStart));
+    EXPECT_TRUE(std::equal(l->tabMap, l->tabMap + 12, g->tabMap));
+    EXPECT_TRUE(std::equal(l->ownerMap, l->ownerMap + 144 * 96, g->ownerMap));
+    auto* thumb = static_cast<CRecordingTexture*>(l->thumbnailTexture);
+    auto* atlas = static_cast<CRecordingTexture*>(l->puzzleTexture);
+    ASSERT_TRUE(thumb && atlas);
+    EXPECT_EQ(thumb->Pool(), D3DPOOL_MANAGED);
+    EXPECT_EQ(atlas->Pool(), D3DPOOL_MANAGED);
+    EXPECT_EQ(atlas->GetLevelCount(), 1u);
+    EXPECT_EQ(atlas->Width(), 256u);
+    EXPECT_FALSE(atlas->IsLocked());
+    EXPECT_EQ(thumb->Bits(), static_cast<CRecordingTexture*>(g->thumbnailTexture)->Bits());
+    EXPECT_EQ(atlas->Bits(), static_cast<CRecordingTexture*>(g->puzzleTexture)->Bits());
+    ASSERT_EQ(l->pieces.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(l->pieces[i].number, g->pieces[i].number) << i;
+        EXPECT_EQ(l->pieces[i].joined, g->pieces[i].joined) << i;
+        EXPECT_EQ(l->pieces[i].x, g->pieces[i].x) << i;
+        EXPECT_EQ(l->pieces[i].y, g->pieces[i].y) << i;
+    }
+    EXPECT_FALSE(l->solved);
+    EXPECT_EQ(l->scrollX, 0);
+    EXPECT_EQ(l->scrollY, 0);
+    EXPECT_EQ(l->messagePanel, nullptr);
+
+    // The continued game goes back into the file it came from.
+    l->pieces[0].x = 500;
+    l->playTime = 4000000;
+    l->SaveGame();
+    EXPECT_EQ(l->messagePanel->text, "Gra została zapisana");
+    auto again = Load("a.b.jpg (6).pzz");
+    EXPECT_EQ(again->pieces[0].x, 500);
+    EXPECT_EQ(again->playTime, 4000000u);
+
+    for (CGame* game : {g.get(), l.get(), again.get()})
+        FreeBoard(*game);
+}
+
+TEST_F(SaveGameTest, FailedSaveKeepsTheGameSavedBefore) {
+    auto g = NewGame(1, "kot.jpg");
+    BuildBoard(*g);
+    g->SaveGame();
+    const std::vector<uint8_t> before = FileBytes("kot.jpg (6).pzz");
+    ASSERT_FALSE(before.empty());
+
+    g->pieces[2].x = 1;
+    device_->knobs.failLockRect = true;
+    int entries = GetErrorLogSequence();
+    g->SaveGame();
+    EXPECT_EQ(g->messagePanel->text, "Błąd podczas zapisywania gry");
+    EXPECT_EQ(GetErrorLogSequence(), entries + 1);
+    EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), before);
+    EXPECT_FALSE(Exists("kot.jpg (6).pzz.tmp"));
+
+    // A file that cannot be created: the panel and one log entry.
+    device_->knobs.failLockRect = false;
+    g->mode = 2;
+    g->path = "brak/folderu.pzz";
+    g->SaveGame();
+    EXPECT_EQ(g->messagePanel->text, "Błąd podczas zapisywania gry");
+    EXPECT_EQ(GetErrorLogSequence(), entries + 2);
+    FreeBoard(*g);
+}
+
+TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
+    CError missing(ERR_NORMAL, "", "", 0, 0);
+    Load("nie ma takiego.pzz", &missing);
+    EXPECT_EQ(missing.kind, ERR_NORMAL);
+    EXPECT_STREQ(missing.message, "Nie można otworzyć pliku z zapisaną grą");
+    EXPECT_STREQ(missing.sourceFile, "game.cpp");
+    EXPECT_EQ(missing.line, 1878);
+    ASSERT_EQ(beeps_.size(), 1u);
+    EXPECT_EQ(beeps_[0], std::make_pair(DWORD{2000}, DWORD{100}));
+
+    auto g = NewGame(1, "kot.jpg");
+    BuildBoard(*g);
+    g->SaveGame();
+    FreeBoard(*g);
+    std::vector<uint8_t> good = FileBytes("kot.jpg (6).pzz");
+    {
+        std::ofstream cut("cut.pzz", std::ios::binary);
+        cut.write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size() - 20));
+    }
+    CError damaged(ERR_NORMAL, "", "", 0, 0);
+    auto l = Load("cut.pzz", &damaged);
+    EXPECT_EQ(damaged.kind, ERR_NORMAL);
+    EXPECT_EQ(damaged.line, SAVE_LINE_STREAM);
+    EXPECT_STREQ(damaged.sourceFile, "game.cpp");
+    EXPECT_EQ(beeps_.size(), 2u);
+    EXPECT_TRUE(l->pieces.empty()) << "no piece of a refused file joins the board";
+    EXPECT_FALSE(static_cast<CRecordingTexture*>(l->puzzleTexture)->IsLocked());
+    FreeBoard(*l);
+
+    // The second texture of the next load, the atlas, cannot be made.
+    device_->knobs.failCreateTextureCall =
+        static_cast<int>(device_->CallsOf(CallKind::CreateTexture).size()) + 2;
+    CError noAtlas(ERR_NORMAL, "", "", 0, 0);
+    auto m = Load("kot.jpg (6).pzz", &noAtlas);
+    EXPECT_EQ(noAtlas.kind, ERR_DIRECTX);
+    EXPECT_STREQ(noAtlas.message, "Nie można utworzyć tekstury puzzli");
+    EXPECT_EQ(noAtlas.line, 1979);
+    EXPECT_EQ(beeps_.size(), 3u);
+    FreeBoard(*m);
+}
+
+} // namespace
