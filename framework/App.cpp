@@ -274,7 +274,10 @@ int CApp::Run() {
     }
 
     DestroyDevice();
-    return static_cast<int>(msg.wParam);
+    // Only WM_QUIT carries an exit code. A loop left through quit requested would otherwise
+    // return the parameter of whatever message came last (13 after the Enter key that answered
+    // the quit question).
+    return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
 }
 
 LRESULT CApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -456,4 +456,12 @@ TEST_F(AppTest, CloseReleasesDirect3DAndQuitsWithCodeZero) {
     EXPECT_EQ(app.hooks.back(), "DeleteResources");
 }
 
+TEST_F(AppTest, QuitRequestedEndsWithCodeZeroWhateverMessageCameLast) {
+    TestApp app(NextClassName());
+    ASSERT_TRUE(app.Init(nullptr, "-w"));
+    PostMessageA(app.m_window, WM_KEYUP, VK_RETURN, 0);
+    app.onUpdate = [&] { app.m_quitRequested = true; };
+    EXPECT_EQ(app.Run(), 0);
+}
+
 } // namespace
