@@ -8,7 +8,7 @@ packages=(
     libsdl2-dev libepoxy-dev libgl1-mesa-dri libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libdevil-dev zlib1g-dev libgtk-3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils imagemagick gzip time
+    xvfb xauth xdotool x11-utils imagemagick gzip time python3
 )
 
 missing=()

@@ -26,3 +26,6 @@ if [ -n "${DISPLAY:-}" ]; then
 else
     xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_ctest); build='$build'; run_ctest"
 fi
+
+# The saved-game reader under libFuzzer and AddressSanitizer, for a bounded time.
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
