@@ -10,24 +10,8 @@
 set -u
 case_name=$1
 game=$2
-[ -n "${DISPLAY:-}" ] || { echo "needs a display (run under xvfb-run)"; exit 1; }
-
-work=$(mktemp -d /tmp/newgame_e2e.XXXXXX)
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/bin" "$work/frames"
-cp "$game" "$work/bin/Game"
-cp -r "$(dirname "$game")/Gfx" "$work/bin/Gfx"
-export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy D3D9_NO_VSYNC=1
-# Mesa's software driver is unloaded before the leak check at exit, so its few allocations show
-# up as leaks from an unknown module that no suppression can name; the unit tests check ours.
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-export D3D9_DUMP_PATH="$work/frames/f%06d.png" D3D9_DUMP_FRAMES=every:10
+source "$(dirname "$0")/game_folder.sh"
+game_folder newgame_e2e "$game"
 
 red_over_blue() { # picture file, width, height, ImageMagick writer prefix ("BMP3:" or "")
     convert -size "$2x$(($3 / 2))" xc:red -size "$2x$(($3 - $3 / 2))" xc:blue -append -depth 8 "$4$1"
