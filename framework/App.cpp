@@ -164,13 +164,17 @@ void CApp::CreateDevice() {
     }
     m_resourcesCreated = true;
 
+    RestoreDeviceObjectsOrUndo();
+    m_deviceObjectsReady = true;
+}
+
+void CApp::RestoreDeviceObjectsOrUndo() {
     try {
         RestoreDeviceObjects();
     } catch (...) {
         InvalidateDeviceObjects();
         throw;
     }
-    m_deviceObjectsReady = true;
 }
 
 void CApp::ResetDevice() {
@@ -181,12 +185,7 @@ void CApp::ResetDevice() {
     HRESULT hr = m_device->Reset(&m_presentParameters);
     if (FAILED(hr))
         throw CError(ERR_DIRECTX, "Błąd podczas resetowania urządzenia", "App.cpp", 250, hr);
-    try {
-        RestoreDeviceObjects();
-    } catch (...) {
-        InvalidateDeviceObjects();
-        throw;
-    }
+    RestoreDeviceObjectsOrUndo();
     m_deviceObjectsReady = true;
 }
 

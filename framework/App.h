@@ -55,6 +55,8 @@ class CApp {
     void CreateDevice();
     void ResetDevice();
     void DestroyDevice();
+    // RestoreDeviceObjects; if it throws, InvalidateDeviceObjects before the error goes on.
+    void RestoreDeviceObjectsOrUndo();
     void Frame();
     // Pause counts nest; the program is active exactly when the count is 0, and the frame
     // timing restarts whenever it drops to 0.
