@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -462,6 +465,33 @@ TEST_F(AppTest, QuitRequestedEndsWithCodeZeroWhateverMessageCameLast) {
     PostMessageA(app.m_window, WM_KEYUP, VK_RETURN, 0);
     app.onUpdate = [&] { app.m_quitRequested = true; };
     EXPECT_EQ(app.Run(), 0);
+}
+
+// While minimised the loop waits in GetMessageA: no frames, and the thread uses no processor
+// time until a message arrives (here a close request posted 300 ms later by another thread).
+TEST_F(AppTest, MinimisedLoopBlocksUntilAMessageArrives) {
+    TestApp app(NextClassName());
+    ASSERT_TRUE(app.Init(nullptr, "-w"));
+    SendMessageA(app.m_window, WM_SIZE, SIZE_MINIMIZED, 0);
+    ASSERT_FALSE(app.m_active);
+    app.hooks.clear();
+
+    HWND window = app.m_window;
+    std::thread closer([window] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    });
+    timespec before{}, after{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+    int code = app.Run();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+    closer.join();
+
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(app.Count("Render"), 0);
+    double busyMs = (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+    // A loop that polled instead of waiting would have burnt the whole 300 ms.
+    EXPECT_LT(busyMs, 100.0);
 }
 
 } // namespace
