@@ -173,12 +173,22 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     int left = x == CW_USEDEFAULT ? int(SDL_WINDOWPOS_UNDEFINED) : x;
     int top = x == CW_USEDEFAULT ? int(SDL_WINDOWPOS_UNDEFINED) : y;
+    // A full-screen window is made at the desktop's size from the start. SDL's desktop full
+    // screen asks the window manager to enlarge the window; with no window manager (a bare X
+    // server) nobody does, and the window would keep the client size while SDL reports the
+    // desktop's, so the letterboxed frame would land off the window.
+    int windowWidth = clientWidth, windowHeight = clientHeight;
+    SDL_Rect desktop;
+    if (fullScreen && SDL_GetDisplayBounds(0, &desktop) == 0) {
+        left = desktop.x, top = desktop.y;
+        windowWidth = desktop.w, windowHeight = desktop.h;
+    }
     std::string title = layer::Cp1250ToUtf8(windowName);
-    SDL_Window* window = SDL_CreateWindow(title.c_str(), left, top, clientWidth, clientHeight, flags);
+    SDL_Window* window = SDL_CreateWindow(title.c_str(), left, top, windowWidth, windowHeight, flags);
     if (!window && SDL_strcmp(SDL_GetCurrentVideoDriver(), "dummy") == 0) {
         // The dummy driver (window-free tests with a recording device) has no OpenGL.
         window =
-            SDL_CreateWindow(title.c_str(), left, top, clientWidth, clientHeight, flags & ~SDL_WINDOW_OPENGL);
+            SDL_CreateWindow(title.c_str(), left, top, windowWidth, windowHeight, flags & ~SDL_WINDOW_OPENGL);
     }
     if (!window) {
         SetLastError(ERROR_NOT_SUPPORTED);

@@ -4,6 +4,9 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+// Xlib after GoogleTest: its macros (None, Bool...) break GoogleTest's templates.
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <thread>
@@ -114,6 +117,15 @@ TEST_F(Windows, FullScreenShowsTheFrameLetterboxedAndMapsMouseBack) {
         SDL_GL_GetDrawableSize(Window(), &w, &h);
         return w == 1280 && h == 1024;
     }));
+    // The X window itself covers the screen, also with no window manager to enlarge it.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(Window(), &info));
+    ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
+    XWindowAttributes attributes{};
+    ASSERT_NE(XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes), 0);
+    EXPECT_EQ(attributes.width, 1280);
+    EXPECT_EQ(attributes.height, 1024);
     // 800 x 600 scaled by 1.6 is 1280 x 960, with bars of 32 pixels above and below.
     EXPECT_EQ(Moved(640, 512).lParam, MAKELPARAM(400, 300));
     EXPECT_EQ(Moved(0, 32).lParam, MAKELPARAM(0, 0));
