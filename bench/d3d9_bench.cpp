@@ -37,6 +37,7 @@ struct Board {
 
     bool Open() {
         setenv("D3D9_NO_VSYNC", "1", 1);
+        setenv("D3D9_DRAW_EVERY_FRAME", "1", 1);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         window = SDL_CreateWindow("d3d9 bench", 0, 0, 800, 600, SDL_WINDOW_OPENGL);

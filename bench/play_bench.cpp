@@ -2,7 +2,8 @@
 // requested pieces (the largest board such a request gives) and 1000. The frame is what the
 // application does each frame: Update, clear, begin, Render, end, Present, on the OpenGL device
 // with the view the game starts with. Run under Xvfb; D3D9_NO_VSYNC=1 is set so that Present
-// does not wait for the display.
+// does not wait for the display, and D3D9_DRAW_EVERY_FRAME=1 so that the unchanged view is drawn
+// every frame.
 #include "framework/Gfx.h"
 #include "game/Game.h"
 #include "platform/CRT.h"
@@ -34,6 +35,7 @@ struct Display {
 
     Display() {
         setenv("D3D9_NO_VSYNC", "1", 1);
+        setenv("D3D9_DRAW_EVERY_FRAME", "1", 1);
         if (chdir(PUZZLE_BIN_DIR) != 0)
             return;
         WNDCLASSA wc;

@@ -10,7 +10,7 @@ build="$root/build-rel"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPUZZLE_TESTS=OFF -DPUZZLE_BENCH=ON >/dev/null
 cmake --build "$build"
 
-export LIBGL_ALWAYS_SOFTWARE=1 D3D9_NO_VSYNC=1
+export LIBGL_ALWAYS_SOFTWARE=1 D3D9_NO_VSYNC=1 D3D9_DRAW_EVERY_FRAME=1
 run() {
     for b in "$build"/bench/*_bench; do
         echo "== $(basename "$b")"

@@ -4,8 +4,11 @@
 //   D3D9_REFUSE_HARDWARE_VP=1   CreateDevice refuses hardware (and mixed) vertex processing, so
 //                               the caller's fallback to software vertex processing runs.
 //   D3D9_MAX_TEXTURE_SIZE=N     report and enforce at most N texels a side (to test refusals).
-//   D3D9_NO_VSYNC=1             Present never waits for the vertical retrace (benchmarks).
+//   D3D9_NO_VSYNC=1             Present never waits for the vertical retrace, nor paces itself
+//                               (benchmarks).
 //   D3D9_NO_MERGE=1             every draw call becomes its own OpenGL draw (benchmarks).
+//   D3D9_DRAW_EVERY_FRAME=1     a frame that repeats the one before is drawn all the same
+//                               (benchmarks).
 //   D3D9_LOSE_DEVICE_AT_FRAME=N the N-th Present (from 1) loses the device: it reports
 //                               D3DERR_DEVICELOST, TestCooperativeLevel answers lost once, then
 //                               not-reset, and Reset restores the device.
@@ -33,9 +36,11 @@
 #include "platform/linux/d3d9/Objects.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace layer::d3d9 {
 namespace {
@@ -59,32 +64,50 @@ void main() {
 }
 )";
 
-// Texture stage 0: x = operation, y = argument 1, z = argument 2 (D3DTOP_ and D3DTA_ values).
-// CURRENT is the diffuse colour at stage 0; a missing texture reads as opaque white.
-const char* const kDrawFragmentShader = R"(#version 330 core
+// Texture stage 0 is compiled into the fragment shader: each combination of operations and
+// arguments the device meets gets a program of its own, made the first time it is drawn with.
+// A shader that chose the operation from uniforms at run time cost software rasterisers (where
+// every branch runs for every fragment) about twice the time per pixel. CURRENT is the diffuse
+// colour at stage 0; a missing texture reads as opaque white.
+const char* const kDrawFragmentHead = R"(#version 330 core
 in vec4 v_diffuse;
 in vec2 v_uv;
 uniform sampler2D u_texture;
-uniform bool u_hasTexture;
-uniform ivec3 u_colorStage;
-uniform ivec3 u_alphaStage;
 out vec4 o_color;
-vec4 Argument(int arg, vec4 texel) { return (arg & 15) == 2 ? texel : v_diffuse; }
-vec4 Operate(ivec3 stage, vec4 texel) {
-    if (stage.x == 2) return Argument(stage.y, texel);
-    if (stage.x == 3) return Argument(stage.z, texel);
-    if (stage.x == 4) return Argument(stage.y, texel) * Argument(stage.z, texel);
-    return v_diffuse;
-}
-void main() {
-    vec4 texel = u_hasTexture ? texture(u_texture, v_uv) : vec4(1.0);
-    if (u_colorStage.x == 1) {
-        o_color = v_diffuse;
-        return;
-    }
-    o_color = vec4(Operate(u_colorStage, texel).rgb, Operate(u_alphaStage, texel).a);
-}
 )";
+
+// The GLSL value of one stage argument.
+const char* ArgumentSource(DWORD argument, bool hasTexture) {
+    if ((argument & 15) != D3DTA_TEXTURE)
+        return "v_diffuse";
+    return hasTexture ? "texture(u_texture, v_uv)" : "vec4(1.0)";
+}
+
+// The GLSL value of one stage's operation.
+std::string OperationSource(DWORD op, DWORD arg1, DWORD arg2, bool hasTexture) {
+    switch (op) {
+    case D3DTOP_SELECTARG1:
+        return ArgumentSource(arg1, hasTexture);
+    case D3DTOP_SELECTARG2:
+        return ArgumentSource(arg2, hasTexture);
+    case D3DTOP_MODULATE:
+        return std::string(ArgumentSource(arg1, hasTexture)) + " * " + ArgumentSource(arg2, hasTexture);
+    default:
+        return "v_diffuse";
+    }
+}
+
+std::string FragmentSource(const DrawState& s) {
+    bool hasTexture = s.texture != nullptr;
+    std::string body;
+    if (s.colorOp == D3DTOP_DISABLE) {
+        body = "o_color = v_diffuse;";
+    } else {
+        body = "o_color = vec4((" + OperationSource(s.colorOp, s.colorArg1, s.colorArg2, hasTexture) +
+               ").rgb, (" + OperationSource(s.alphaOp, s.alphaArg1, s.alphaArg2, hasTexture) + ").a);";
+    }
+    return std::string(kDrawFragmentHead) + "void main() {\n    " + body + "\n}\n";
+}
 
 const char* const kGammaVertexShader = R"(#version 330 core
 void main() {
@@ -216,16 +239,9 @@ HRESULT CDevice::Create() {
     if (epoxy_gl_version() < 33)
         return D3DERR_NOTAVAILABLE;
 
-    m_program = CompileProgram(kDrawVertexShader, kDrawFragmentShader);
     m_gammaProgram = CompileProgram(kGammaVertexShader, kGammaFragmentShader);
-    if (!m_program || !m_gammaProgram)
+    if (!m_gammaProgram || !DrawProgramFor(DrawState{}))
         return D3DERR_NOTAVAILABLE;
-    m_uTargetSize = glGetUniformLocation(m_program, "u_targetSize");
-    m_uHasTexture = glGetUniformLocation(m_program, "u_hasTexture");
-    m_uColorStage = glGetUniformLocation(m_program, "u_colorStage");
-    m_uAlphaStage = glGetUniformLocation(m_program, "u_alphaStage");
-    glUseProgram(m_program);
-    glUniform1i(glGetUniformLocation(m_program, "u_texture"), 0);
     glUseProgram(m_gammaProgram);
     glUniform1i(glGetUniformLocation(m_gammaProgram, "u_frame"), 0);
     glUniform1i(glGetUniformLocation(m_gammaProgram, "u_table"), 1);
@@ -256,6 +272,7 @@ HRESULT CDevice::Create() {
 
     m_maxTextureSize = m_direct3d->MaxTextureSize();
     m_mergeFromEnvironment = !EnvFlag("D3D9_NO_MERGE");
+    m_reuseFrames = !EnvFlag("D3D9_DRAW_EVERY_FRAME");
     m_loseAtFrame = EnvNumber("D3D9_LOSE_DEVICE_AT_FRAME", 0);
     if (const char* path = std::getenv("D3D9_DUMP_PATH"); path && *path) {
         m_dump = SplitFramePattern(path, m_dumpPrefix, m_dumpConversion, m_dumpSuffix);
@@ -278,7 +295,8 @@ CDevice::~CDevice() {
         GLuint arrays[] = {m_vertexArray, m_emptyVertexArray};
         glDeleteVertexArrays(2, arrays);
         glDeleteSamplers(1, &m_sampler);
-        glDeleteProgram(m_program);
+        for (auto& [source, program] : m_drawPrograms)
+            glDeleteProgram(program.name);
         glDeleteProgram(m_gammaProgram);
         SDL_GL_MakeCurrent(m_window, nullptr);
         SDL_GL_DeleteContext(m_context);
@@ -341,9 +359,11 @@ HRESULT CDevice::ApplyParameters(D3DPRESENT_PARAMETERS& parameters) {
         m_backBufferHeight = p.BackBufferHeight;
         m_presentedOnce = false;
     }
-    bool immediate =
-        p.PresentationInterval == UINT(D3DPRESENT_INTERVAL_IMMEDIATE) || EnvFlag("D3D9_NO_VSYNC");
-    SDL_GL_SetSwapInterval(immediate ? 0 : 1);
+    m_immediate = p.PresentationInterval == UINT(D3DPRESENT_INTERVAL_IMMEDIATE) || EnvFlag("D3D9_NO_VSYNC");
+    SDL_GL_SetSwapInterval(m_immediate ? 0 : 1);
+    SDL_DisplayMode mode{};
+    int refresh = SDL_GetWindowDisplayMode(m_window, &mode) == 0 ? mode.refresh_rate : 0;
+    m_framePeriod = std::chrono::nanoseconds(1000000000 / (refresh > 0 ? refresh : 60));
 
     parameters = p;
     m_parameters = p;
@@ -374,7 +394,8 @@ bool CDevice::WindowAway() {
 }
 
 void CDevice::Lose(int lostPolls) {
-    Flush();
+    Submit();
+    m_lastFrameValid = false;
     m_lost = true;
     m_forcedLostPolls = std::max(m_forcedLostPolls, lostPolls);
 }
@@ -400,7 +421,8 @@ HRESULT CDevice::TestCooperativeLevel() {
 HRESULT CDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
     if (!parameters)
         return D3DERR_INVALIDCALL;
-    Flush();
+    Submit();
+    m_lastFrameValid = false;
     if (m_lost && (m_forcedLostPolls > 0 || (!Windowed() && WindowAway())))
         return D3DERR_DEVICELOST;
     // Default-pool objects cannot survive a reset; Direct3D refuses while any exists and leaves
@@ -479,8 +501,7 @@ HRESULT CDevice::CreateVertexBuffer(UINT length, DWORD, DWORD, D3DPOOL, IDirect3
 }
 
 void CDevice::ForgetTexture(CTexture* texture) {
-    if (m_state.texture == texture || m_renderTarget == texture)
-        Flush();
+    Submit();
     if (m_state.texture == texture)
         m_state.texture = nullptr;
     if (m_renderTarget == texture)
@@ -501,6 +522,9 @@ HRESULT CDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
     CTexture* target = s->Container();
     if (target && !target->IsRenderTarget())
         return D3DERR_INVALIDCALL;
+    // The recorded frame goes out before anything is drawn into a texture it may sample.
+    if (target)
+        Submit();
     SetState(m_renderTarget, target);
     return D3D_OK;
 }
@@ -523,8 +547,8 @@ void CDevice::BindTarget() {
     UINT height = m_renderTarget ? m_renderTarget->Height() : m_backBufferHeight;
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glViewport(0, 0, GLsizei(width), GLsizei(height));
-    glUseProgram(m_program);
-    glUniform2f(m_uTargetSize, float(width), float(height));
+    m_targetWidth = float(width);
+    m_targetHeight = float(height);
     m_appliedFramebuffer = framebuffer;
 }
 
@@ -550,28 +574,43 @@ HRESULT CDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
     Flush();
     if (!(flags & D3DCLEAR_TARGET))
         return D3D_OK;
+    std::vector<D3DRECT> areas(rects, rects + count);
+    if (m_recording && !m_renderTarget) {
+        FrameCommand command;
+        command.clear = true;
+        command.color = color;
+        command.rects = std::move(areas);
+        m_frame.push_back(std::move(command));
+    } else {
+        ExecuteClear(areas, color);
+    }
+    return D3D_OK;
+}
+
+void CDevice::ExecuteClear(const std::vector<D3DRECT>& rects, D3DCOLOR color) {
     MakeCurrent();
     BindTarget();
     glClearColor(((color >> 16) & 0xff) / 255.0f, ((color >> 8) & 0xff) / 255.0f, (color & 0xff) / 255.0f,
                  (color >> 24) / 255.0f);
-    if (count == 0) {
+    if (m_renderTarget)
+        m_renderTarget->Touch();
+    if (rects.empty()) {
         glDisable(GL_SCISSOR_TEST);
         glClear(GL_COLOR_BUFFER_BIT);
-        return D3D_OK;
+        return;
     }
     LONG width = LONG(m_renderTarget ? m_renderTarget->Width() : m_backBufferWidth);
     LONG height = LONG(m_renderTarget ? m_renderTarget->Height() : m_backBufferHeight);
     glEnable(GL_SCISSOR_TEST);
-    for (DWORD i = 0; i < count; ++i) {
-        LONG x1 = std::clamp(rects[i].x1, LONG(0), width), x2 = std::clamp(rects[i].x2, LONG(0), width);
-        LONG y1 = std::clamp(rects[i].y1, LONG(0), height), y2 = std::clamp(rects[i].y2, LONG(0), height);
+    for (const D3DRECT& r : rects) {
+        LONG x1 = std::clamp(r.x1, LONG(0), width), x2 = std::clamp(r.x2, LONG(0), width);
+        LONG y1 = std::clamp(r.y1, LONG(0), height), y2 = std::clamp(r.y2, LONG(0), height);
         if (x2 <= x1 || y2 <= y1)
             continue;
         glScissor(x1, y1, x2 - x1, y2 - y1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
-    return D3D_OK;
 }
 
 // --- States ---
@@ -751,12 +790,39 @@ HRESULT CDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pri
     return Draw(type, primitiveCount, first, m_streamStride);
 }
 
-void CDevice::ApplyDrawState() {
+CDevice::DrawProgram* CDevice::DrawProgramFor(const DrawState& state) {
+    std::string source = FragmentSource(state);
+    auto found = m_drawPrograms.find(source);
+    if (found != m_drawPrograms.end())
+        return &found->second;
+    GLuint name = CompileProgram(kDrawVertexShader, source.c_str());
+    if (!name)
+        return nullptr;
+    DrawProgram& program = m_drawPrograms[source];
+    program.name = name;
+    program.uTargetSize = glGetUniformLocation(name, "u_targetSize");
+    glUseProgram(name);
+    glUniform1i(glGetUniformLocation(name, "u_texture"), 0);
+    m_appliedProgram = nullptr;
+    return &program;
+}
+
+bool CDevice::ApplyDrawState(const DrawState& s) {
     BindTarget();
-    const DrawState& s = m_state;
+    DrawProgram* program = DrawProgramFor(s);
+    if (!program)
+        return false;
     const DrawState* a = m_applied ? &*m_applied : nullptr;
+    if (!a || program != m_appliedProgram) {
+        glUseProgram(program->name);
+        m_appliedProgram = program;
+    }
+    if (program->targetWidth != m_targetWidth || program->targetHeight != m_targetHeight) {
+        glUniform2f(program->uTargetSize, m_targetWidth, m_targetHeight);
+        program->targetWidth = m_targetWidth;
+        program->targetHeight = m_targetHeight;
+    }
     if (!a) {
-        glUseProgram(m_program);
         glDisable(GL_SCISSOR_TEST);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_CULL_FACE);
@@ -766,12 +832,7 @@ void CDevice::ApplyDrawState() {
     }
     if (!a || a->texture != s.texture) {
         glBindTexture(GL_TEXTURE_2D, s.texture ? s.texture->Name() : 0);
-        glUniform1i(m_uHasTexture, s.texture != nullptr);
     }
-    if (!a || a->colorOp != s.colorOp || a->colorArg1 != s.colorArg1 || a->colorArg2 != s.colorArg2)
-        glUniform3i(m_uColorStage, GLint(s.colorOp), GLint(s.colorArg1), GLint(s.colorArg2));
-    if (!a || a->alphaOp != s.alphaOp || a->alphaArg1 != s.alphaArg1 || a->alphaArg2 != s.alphaArg2)
-        glUniform3i(m_uAlphaStage, GLint(s.alphaOp), GLint(s.alphaArg1), GLint(s.alphaArg2));
     if (!a || a->minFilter != s.minFilter)
         glSamplerParameteri(m_sampler, GL_TEXTURE_MIN_FILTER,
                             s.minFilter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
@@ -787,18 +848,80 @@ void CDevice::ApplyDrawState() {
     if (!a || a->srcBlend != s.srcBlend || a->destBlend != s.destBlend)
         glBlendFunc(BlendFactor(s.srcBlend), BlendFactor(s.destBlend));
     m_applied = s;
+    return true;
 }
 
 void CDevice::Flush() {
     if (m_batch.empty())
         return;
-    MakeCurrent();
-    ApplyDrawState();
-    glBindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_batch.size()), m_batch.data(), GL_STREAM_DRAW);
-    glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_batch.size() / kVertexSize));
-    ++m_drawCalls;
+    if (m_recording && !m_renderTarget) {
+        FrameCommand command;
+        command.state = m_state;
+        command.textureVersion = m_state.texture ? m_state.texture->Version() : 0;
+        command.first = m_frameVertices.size();
+        command.bytes = m_batch.size();
+        m_frameVertices.insert(m_frameVertices.end(), m_batch.begin(), m_batch.end());
+        m_frame.push_back(std::move(command));
+    } else {
+        ExecuteBatch(m_state, m_batch.data(), m_batch.size());
+    }
     m_batch.clear();
+}
+
+void CDevice::ExecuteBatch(const DrawState& state, const uint8_t* vertices, size_t bytes) {
+    MakeCurrent();
+    if (!ApplyDrawState(state))
+        return;
+    glBindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), vertices, GL_STREAM_DRAW);
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(bytes / kVertexSize));
+    ++m_drawCalls;
+    if (m_renderTarget)
+        m_renderTarget->Touch();
+}
+
+void CDevice::ExecuteRecorded() {
+    for (const FrameCommand& command : m_frame) {
+        if (command.clear)
+            ExecuteClear(command.rects, command.color);
+        else
+            ExecuteBatch(command.state, m_frameVertices.data() + command.first, command.bytes);
+    }
+}
+
+void CDevice::Submit() {
+    if (m_frame.empty() && m_batch.empty())
+        return;
+    Flush();
+    ExecuteRecorded();
+    m_frame.clear();
+    m_frameVertices.clear();
+    m_recording = false;
+}
+
+bool CDevice::FrameRepeatsLast() const {
+    if (!m_lastFrameValid || m_frame.size() != m_lastFrame.size() ||
+        m_frameVertices.size() != m_lastFrameVertices.size())
+        return false;
+    for (size_t i = 0; i < m_frame.size(); ++i) {
+        const FrameCommand& a = m_frame[i];
+        const FrameCommand& b = m_lastFrame[i];
+        if (a.clear != b.clear)
+            return false;
+        if (a.clear) {
+            if (a.color != b.color || a.rects.size() != b.rects.size() ||
+                !std::equal(a.rects.begin(), a.rects.end(), b.rects.begin(),
+                            [](const D3DRECT& x, const D3DRECT& y) {
+                                return x.x1 == y.x1 && x.y1 == y.y1 && x.x2 == y.x2 && x.y2 == y.y2;
+                            }))
+                return false;
+        } else if (!(a.state == b.state) || a.textureVersion != b.textureVersion || a.first != b.first ||
+                   a.bytes != b.bytes) {
+            return false;
+        }
+    }
+    return m_frameVertices.empty() ||
+           std::memcmp(m_frameVertices.data(), m_lastFrameVertices.data(), m_frameVertices.size()) == 0;
 }
 
 // --- Presenting ---
@@ -850,10 +973,28 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
         else if (!Windowed() && WindowAway())
             Lose(0);
     }
-    if (m_lost)
+    if (m_lost) {
+        m_frame.clear();
+        m_frameVertices.clear();
+        m_recording = true;
         return D3DERR_DEVICELOST;
+    }
 
     MakeCurrent();
+    if (m_recording) {
+        if (m_reuseFrames && FrameRepeatsLast())
+            ++m_framesRepeated;
+        else
+            ExecuteRecorded();
+        std::swap(m_frame, m_lastFrame);
+        std::swap(m_frameVertices, m_lastFrameVertices);
+        m_lastFrameValid = true;
+    } else {
+        m_lastFrameValid = false;
+    }
+    m_frame.clear();
+    m_frameVertices.clear();
+    m_recording = true;
     // The identity ramp changes nothing: the back buffer goes to the window as it is, which
     // saves a full-screen pass on every ordinary frame.
     if (m_gammaIdentity) {
@@ -886,7 +1027,24 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
                       GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(m_window);
     GlStateTouched();
+    if (!m_immediate)
+        PaceFrame();
     return D3D_OK;
+}
+
+// Direct3D's default presentation interval shows at most one frame per display refresh. Many
+// OpenGL drivers cannot wait for the retrace (software rasterisers, X servers without one) and
+// return from the swap at once, so a game that draws whenever its queue is empty would draw
+// hundreds of frames a second and keep a core busy. Present therefore waits for the next refresh
+// on its own clock; where the swap did wait, the frame arrives on time and nothing is added.
+void CDevice::PaceFrame() {
+    auto now = std::chrono::steady_clock::now();
+    if (now < m_nextFrame) {
+        std::this_thread::sleep_until(m_nextFrame);
+        now = m_nextFrame;
+    }
+    // More than a refresh late (a slow frame): keep the rhythm from now rather than catching up.
+    m_nextFrame = now - m_nextFrame > m_framePeriod ? now + m_framePeriod : m_nextFrame + m_framePeriod;
 }
 
 void CDevice::DumpFrame() {
@@ -915,7 +1073,7 @@ std::vector<DWORD> CDevice::ReadFramebuffer(GLuint framebuffer, UINT width, UINT
 }
 
 std::vector<DWORD> CDevice::ReadTarget(UINT* width, UINT* height) {
-    Flush();
+    Submit();
     UINT w = m_renderTarget ? m_renderTarget->Width() : m_backBufferWidth;
     UINT h = m_renderTarget ? m_renderTarget->Height() : m_backBufferHeight;
     if (width)

@@ -13,7 +13,9 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -95,6 +97,9 @@ class CTexture final : public IDirect3DTexture9 {
     D3DPOOL Pool() const { return m_pool; }
     bool IsRenderTarget() const { return (m_usage & D3DUSAGE_RENDERTARGET) != 0; }
     void Describe(D3DSURFACE_DESC* desc) const;
+    // Changes whenever the texels may have changed; never the same for two textures.
+    uint64_t Version() const { return m_version; }
+    void Touch();
 
   private:
     ~CTexture() override;
@@ -111,6 +116,7 @@ class CTexture final : public IDirect3DTexture9 {
     std::unique_ptr<uint8_t[]> m_staging;
     bool m_locked = false;
     bool m_lockReadOnly = false;
+    uint64_t m_version = 0;
 };
 
 class CVertexBuffer final : public IDirect3DVertexBuffer9 {
@@ -144,6 +150,7 @@ struct DrawState {
     DWORD addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
     bool blend = false;
     DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO;
+    bool operator==(const DrawState&) const = default;
 };
 
 class CDevice final : public IDirect3DDevice9 {
@@ -203,6 +210,11 @@ class CDevice final : public IDirect3DDevice9 {
     std::vector<DWORD> ReadTarget(UINT* width, UINT* height);
     std::vector<DWORD> ReadPresented(UINT* width, UINT* height);
     unsigned long long DrawCalls() const { return m_drawCalls; }
+    unsigned long long FramesRepeated() const { return m_framesRepeated; }
+    // Everything recorded for the frame reaches OpenGL now, and the rest of the frame is drawn as
+    // it comes; called before anything that reads or changes what recorded draws depend on.
+    void Submit();
+    uint64_t NextTextureVersion() { return ++m_textureVersions; }
 
   private:
     ~CDevice() override;
@@ -218,10 +230,16 @@ class CDevice final : public IDirect3DDevice9 {
         Flush();
         field = value;
     }
-    void ApplyDrawState();
+    // False when the state's program cannot be made; the batch is then dropped.
+    bool ApplyDrawState(const DrawState& state);
+    void ExecuteBatch(const DrawState& state, const uint8_t* vertices, size_t bytes);
+    void ExecuteClear(const std::vector<D3DRECT>& rects, D3DCOLOR color);
+    void ExecuteRecorded();
+    bool FrameRepeatsLast() const;
     void BindTarget();
     void GammaPass();
     void DumpFrame();
+    void PaceFrame();
     std::vector<DWORD> ReadFramebuffer(GLuint framebuffer, UINT width, UINT height);
 
     ULONG m_refs = 1;
@@ -244,6 +262,11 @@ class CDevice final : public IDirect3DDevice9 {
     unsigned long m_presentCount = 0;
     bool m_presentedOnce = false;
 
+    // Presentation interval: immediate, or paced to the display's refresh by PaceFrame.
+    bool m_immediate = false;
+    std::chrono::nanoseconds m_framePeriod{16666667};
+    std::chrono::steady_clock::time_point m_nextFrame{};
+
     // Recorded state; the OpenGL state follows it when a batch is drawn.
     DrawState m_state;
     CTexture* m_renderTarget = nullptr; // null: the back buffer
@@ -258,6 +281,26 @@ class CDevice final : public IDirect3DDevice9 {
     // ramp is the identity and the pass was skipped.
     GLuint m_shownFramebuffer = 0;
 
+    // A frame drawn into the back buffer is recorded and sent to OpenGL when it is presented.
+    // When it repeats the frame before it exactly (same clears, states, texture contents and
+    // vertices), the back buffer still holds that frame and nothing is drawn: a game that redraws
+    // an unchanged scene every refresh costs next to nothing.
+    struct FrameCommand {
+        bool clear = false;
+        DrawState state;             // draws
+        uint64_t textureVersion = 0; // draws: the texture's version when recorded
+        size_t first = 0, bytes = 0; // draws: the vertices in the frame's vertex store
+        D3DCOLOR color = 0;          // clears
+        std::vector<D3DRECT> rects;  // clears; empty for the whole target
+    };
+    bool m_recording = true;
+    std::vector<FrameCommand> m_frame, m_lastFrame;
+    std::vector<uint8_t> m_frameVertices, m_lastFrameVertices;
+    bool m_lastFrameValid = false;
+    bool m_reuseFrames = true;
+    uint64_t m_textureVersions = 0;
+    unsigned long long m_framesRepeated = 0;
+
     // Vertices of the pending batch (28-byte records, triangle list) and what OpenGL holds.
     std::vector<uint8_t> m_batch;
     std::optional<DrawState> m_applied;
@@ -265,8 +308,18 @@ class CDevice final : public IDirect3DDevice9 {
     unsigned long long m_drawCalls = 0;
 
     // OpenGL objects.
-    GLuint m_program = 0, m_gammaProgram = 0;
-    GLint m_uTargetSize = -1, m_uHasTexture = -1, m_uColorStage = -1, m_uAlphaStage = -1;
+    // One draw program for each texture-stage combination met, keyed by its fragment source;
+    // each remembers the target size its uniform holds.
+    struct DrawProgram {
+        GLuint name = 0;
+        GLint uTargetSize = -1;
+        float targetWidth = 0, targetHeight = 0;
+    };
+    DrawProgram* DrawProgramFor(const DrawState& state);
+    std::map<std::string, DrawProgram> m_drawPrograms;
+    DrawProgram* m_appliedProgram = nullptr;
+    float m_targetWidth = 0, m_targetHeight = 0;
+    GLuint m_gammaProgram = 0;
     GLuint m_vertexArray = 0, m_vertexBuffer = 0, m_emptyVertexArray = 0;
     GLsizeiptr m_vertexBufferSize = 0;
     GLuint m_sampler = 0;

@@ -51,10 +51,14 @@ HRESULT CSurface::GetDesc(D3DSURFACE_DESC* desc) {
 
 CTexture::CTexture(CDevice* device, UINT width, UINT height, DWORD usage, D3DPOOL pool)
     : m_device(device), m_width(width), m_height(height), m_usage(usage), m_pool(pool),
-      m_surface(device, this) {
+      m_surface(device, this), m_version(device->NextTextureVersion()) {
     m_device->AddRef();
     if (m_pool == D3DPOOL_DEFAULT)
         m_device->AddDefaultPoolResource(+1);
+}
+
+void CTexture::Touch() {
+    m_version = m_device->NextTextureVersion();
 }
 
 HRESULT CTexture::Create() {
@@ -177,7 +181,8 @@ HRESULT CTexture::UnlockRect(UINT level) {
         return D3DERR_INVALIDCALL;
     if (!m_lockReadOnly) {
         // Draws recorded before the upload must still see the old texels.
-        m_device->Flush();
+        m_device->Submit();
+        Touch();
         m_device->MakeCurrent();
         m_device->GlStateTouched();
         glBindTexture(GL_TEXTURE_2D, m_texture);

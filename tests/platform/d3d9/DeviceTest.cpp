@@ -383,6 +383,41 @@ TEST_F(D3D9Device, GammaRampAppliesToThePresentedFrameOnly) {
     EXPECT_EQ(Pixels()[0] & 0xFFFFFF, 0x0A64C8u);
 }
 
+// An unchanged scene redrawn every refresh costs nothing: a frame that repeats the one before
+// (clears, states, vertices, texture contents) is shown again without drawing; any change, a
+// texture's texels included, draws the frame.
+TEST_F(D3D9Device, AFrameThatRepeatsTheLastIsShownWithoutBeingDrawnAgain) {
+    DWORD colour = D3DCOLOR_ARGB(255, 200, 0, 0);
+    IDirect3DTexture9* texture = Texture(4, 4, [&](UINT, UINT) { return colour; });
+    device->SetTexture(0, texture);
+    float left = 0;
+    auto frame = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 80), 1, 0);
+        Quad(left, 0, left + 10, 10, 0xFFFFFFFF);
+        unsigned long long before = layer::GetDrawCallCount(device);
+        EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        UINT w = 0, h = 0;
+        std::vector<DWORD> shown = layer::ReadPresentedFrame(device, &w, &h);
+        return std::make_pair(layer::GetDrawCallCount(device) - before, shown[5 * 800 + 5]);
+    };
+    EXPECT_EQ(frame(), std::make_pair(1ull, colour));
+    EXPECT_EQ(frame(), std::make_pair(0ull, colour));
+    colour = D3DCOLOR_ARGB(255, 0, 200, 0);
+    texture->Release();
+    texture = Texture(4, 4, [&](UINT, UINT) { return colour; });
+    device->SetTexture(0, texture);
+    EXPECT_EQ(frame(), std::make_pair(1ull, colour));
+    left = 2;
+    EXPECT_EQ(frame(), std::make_pair(1ull, colour));
+    // A read-back in the middle of a frame sends it at once; the frame still shows.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 80), 1, 0);
+    Quad(left, 0, left + 10, 10, 0xFFFFFFFF);
+    EXPECT_EQ(At(Pixels(), 5, 5), colour);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(frame(), std::make_pair(1ull, colour));
+    texture->Release();
+}
+
 // Decodes the PNGs the device writes (8-bit RGB, filter 0 on every row) into D3DCOLOR values.
 std::vector<DWORD> ReadPng(const std::string& path, UINT* width, UINT* height) {
     std::ifstream in(path, std::ios::binary);
