@@ -112,8 +112,9 @@ class CTexture final : public IDirect3DTexture9 {
     GLuint m_texture = 0;
     GLuint m_framebuffer = 0;
     CSurface m_surface;
-    // The whole level while it is locked, rows of 4 * width bytes; empty otherwise.
+    // The locked rectangle while it is locked, rows of 4 * its width bytes; empty otherwise.
     std::unique_ptr<uint8_t[]> m_staging;
+    RECT m_lockedArea{};
     bool m_locked = false;
     bool m_lockReadOnly = false;
     uint64_t m_version = 0;

@@ -143,8 +143,11 @@ HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
     return D3D_OK;
 }
 
-// The texels live only in OpenGL; a lock makes a staging copy of the whole level (read back
-// unless the caller discards the contents) and the unlock uploads it and frees it again.
+// The texels live only in OpenGL. A lock makes a staging copy of just the locked rectangle, rows
+// of 4 * its width bytes (read back unless the caller discards the contents), and the unlock
+// uploads that rectangle and frees the copy: a caller that fills a large texture band by band
+// never holds more than a band. Direct3D allows any pitch at least a row's size, and callers
+// step by the pitch they are given.
 HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) {
     if (level != 0 || !lockedRect || m_pool != D3DPOOL_MANAGED || m_locked)
         return D3DERR_INVALIDCALL;
@@ -154,8 +157,8 @@ HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* r
         area.left >= area.right || area.top >= area.bottom)
         return D3DERR_INVALIDCALL;
 
-    size_t pitch = size_t(m_width) * 4;
-    size_t bytes = pitch * m_height;
+    size_t pitch = size_t(area.right - area.left) * 4;
+    size_t bytes = pitch * size_t(area.bottom - area.top);
     m_staging.reset(new (std::nothrow) uint8_t[bytes]);
     if (!m_staging)
         return E_OUTOFMEMORY;
@@ -165,14 +168,28 @@ HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* r
         m_device->Flush();
         m_device->MakeCurrent();
         m_device->GlStateTouched();
-        glBindTexture(GL_TEXTURE_2D, m_texture);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, m_staging.get());
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        if (!rect) {
+            glBindTexture(GL_TEXTURE_2D, m_texture);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, m_staging.get());
+        } else {
+            // OpenGL 3.3 reads part of a texture only through a framebuffer it is attached to.
+            GLuint framebuffer = 0;
+            glGenFramebuffers(1, &framebuffer);
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_texture, 0);
+            glReadPixels(area.left, area.top, area.right - area.left, area.bottom - area.top, GL_BGRA,
+                         GL_UNSIGNED_BYTE, m_staging.get());
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+            glDeleteFramebuffers(1, &framebuffer);
+        }
     }
     m_locked = true;
     m_lockReadOnly = (flags & D3DLOCK_READONLY) != 0;
+    m_lockedArea = area;
     lockedRect->Pitch = INT(pitch);
-    lockedRect->pBits = m_staging.get() + size_t(area.top) * pitch + size_t(area.left) * 4;
+    lockedRect->pBits = m_staging.get();
     return D3D_OK;
 }
 
@@ -188,7 +205,8 @@ HRESULT CTexture::UnlockRect(UINT level) {
         glBindTexture(GL_TEXTURE_2D, m_texture);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(m_width), GLsizei(m_height), GL_BGRA,
+        const RECT& a = m_lockedArea;
+        glTexSubImage2D(GL_TEXTURE_2D, 0, a.left, a.top, a.right - a.left, a.bottom - a.top, GL_BGRA,
                         GL_UNSIGNED_BYTE, m_staging.get());
     }
     m_staging.reset();

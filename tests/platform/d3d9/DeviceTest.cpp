@@ -601,13 +601,24 @@ TEST_F(D3D9Device, LockedBitsAreBlueGreenRedAlphaRowsPitchApart) {
     EXPECT_EQ(*static_cast<DWORD*>(locked.pBits), 0xF4030303u);
     texture->UnlockRect(0);
 
+    // A rectangle is read and written on its own, its rows the given pitch apart.
+    RECT right{1, 0, 3, 2};
+    ASSERT_EQ(texture->LockRect(0, &locked, &right, 0), D3D_OK);
+    auto row = [&](int y) {
+        return reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch);
+    };
+    EXPECT_EQ(row(1)[0], 0xF4030302u);
+    row(1)[1] = 0xF4090909u;
+    texture->UnlockRect(0);
+
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     Stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     device->SetTexture(0, texture);
     Quad(0, 0, 3, 2, 0xFFFFFFFF);
     std::vector<DWORD> p = Pixels();
     EXPECT_EQ(At(p, 0, 0), 0xF4030201u);
-    EXPECT_EQ(At(p, 2, 1), 0xF4030303u);
+    EXPECT_EQ(At(p, 1, 1), 0xF4030302u);
+    EXPECT_EQ(At(p, 2, 1), 0xF4090909u);
     texture->Release();
 }
 
