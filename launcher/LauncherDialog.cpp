@@ -27,19 +27,6 @@ std::string ToUtf8(std::string_view cp1250) {
     return text;
 }
 
-// For display only: characters Windows-1250 cannot hold become '?', as in an ANSI message box.
-std::string ToCp1250(std::string_view utf8) {
-    gsize written = 0;
-    gchar* converted = g_convert_with_fallback(utf8.data(), static_cast<gssize>(utf8.size()), "CP1250",
-                                               "UTF-8", "?", nullptr, &written, nullptr);
-    if (!converted) {
-        return std::string(utf8);
-    }
-    std::string text(converted, written);
-    g_free(converted);
-    return text;
-}
-
 // The filter list, built once at start-up as the program's whole-run state.
 const std::vector<std::pair<std::string, std::string>>& PictureFilterPairs() {
     static const std::vector<std::pair<std::string, std::string>> pairs =
@@ -49,13 +36,6 @@ const std::vector<std::pair<std::string, std::string>>& PictureFilterPairs() {
 
 GtkWidget* Widget(GtkBuilder* builder, const char* id) {
     return GTK_WIDGET(gtk_builder_get_object(builder, id));
-}
-
-std::string DisplayName(const std::string& entry) {
-    gchar* display = g_filename_display_name(entry.c_str());
-    std::string text = display;
-    g_free(display);
-    return text;
 }
 
 void AddIcons(GtkWindow* window) {
@@ -334,7 +314,7 @@ void CLauncherDialog::FillSavedGamesList() {
     }
     g_list_free(rows);
     for (const std::string& entry : ListSavedGames()) {
-        GtkWidget* label = gtk_label_new(DisplayName(entry).c_str());
+        GtkWidget* label = gtk_label_new(SavedGameDisplayName(entry).c_str());
         gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
         gtk_widget_set_margin_start(label, 4);
         gtk_widget_set_margin_end(label, 4);
@@ -364,7 +344,7 @@ void CLauncherDialog::DeleteSavedGame() {
         MoveFocus(DialogControl::SavedGames);
         return;
     }
-    std::string question = ToUtf8(DeleteQuestion(ToCp1250(DisplayName(*entry))));
+    std::string question = DeleteQuestion(*entry);
     GtkWidget* box = gtk_message_dialog_new(m_window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_NONE,
                                             "%s", question.c_str());
     gtk_dialog_add_buttons(GTK_DIALOG(box), "_Tak", GTK_RESPONSE_YES, "_Nie", GTK_RESPONSE_NO, nullptr);
