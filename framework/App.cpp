@@ -3,13 +3,15 @@
 #include "framework/Error.h"
 
 #include <cstring>
+#include <string>
 
 CApp* g_pApp = nullptr;
 int CApp::s_pauseCount = 0;
 
 namespace {
 
-const size_t kArgumentBuffer = 260;
+// An argument keeps at most this many characters, as in a 260-character buffer.
+const size_t kArgumentCharacters = 259;
 
 LRESULT CALLBACK ForwardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!g_pApp)
@@ -41,21 +43,32 @@ void CApp::HandleArgument(const char* argument) {
 }
 
 void CApp::ParseCommandLine(const char* commandLine) {
-    char argument[kArgumentBuffer];
-    size_t length = 0;
+    // Characters are UTF-8 sequences: the limit counts them as a Windows-1250 program counts its
+    // bytes, and a character is kept or dropped whole.
+    std::string argument;
+    size_t characters = 0;
+    bool keeping = true;
     bool quoted = false;
     for (const char* p = commandLine ? commandLine : "";; ++p) {
         char c = *p;
         if (c == '\0' || (c == ' ' && !quoted)) {
-            argument[length] = '\0';
-            HandleArgument(argument);
-            length = 0;
+            HandleArgument(argument.c_str());
+            argument.clear();
+            characters = 0;
+            keeping = true;
             if (c == '\0')
                 break;
         } else if (c == '"') {
             quoted = !quoted;
-        } else if (length < kArgumentBuffer - 1) {
-            argument[length++] = c;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) {
+            if (keeping)
+                argument += c;
+        } else {
+            keeping = characters < kArgumentCharacters;
+            if (keeping) {
+                argument += c;
+                ++characters;
+            }
         }
     }
 }

@@ -50,7 +50,8 @@ class CApp {
   protected:
     // Splits the text after the program name into arguments for HandleArgument: blanks outside
     // double quotes separate (two blanks give an empty argument), quotes are dropped, each
-    // argument keeps at most 259 characters, and the end of the text ends the last argument.
+    // argument keeps at most 259 characters (one character being one UTF-8 sequence, never
+    // split), and the end of the text ends the last argument.
     void ParseCommandLine(const char* commandLine);
     void CreateDevice();
     void ResetDevice();

@@ -12,7 +12,9 @@
 namespace {
 
 constexpr const char* kResourcePath = "/tarvenkol/puzzle/";
-constexpr int kListPageRows = 6;
+// The picture field against "Przeglądaj...": 132 to 54.
+constexpr int kPictureFieldShare = 132;
+constexpr int kBrowseShare = 54;
 
 // The launcher's texts are Windows-1250; GTK wants UTF-8.
 std::string ToUtf8(std::string_view cp1250) {
@@ -21,19 +23,6 @@ std::string ToUtf8(std::string_view cp1250) {
                                  nullptr, &written, nullptr);
     if (!converted) {
         return std::string(cp1250);
-    }
-    std::string text(converted, written);
-    g_free(converted);
-    return text;
-}
-
-// For display only: characters Windows-1250 cannot hold become '?', as in an ANSI message box.
-std::string ToCp1250(std::string_view utf8) {
-    gsize written = 0;
-    gchar* converted = g_convert_with_fallback(utf8.data(), static_cast<gssize>(utf8.size()), "CP1250",
-                                               "UTF-8", "?", nullptr, &written, nullptr);
-    if (!converted) {
-        return std::string(utf8);
     }
     std::string text(converted, written);
     g_free(converted);
@@ -49,13 +38,6 @@ const std::vector<std::pair<std::string, std::string>>& PictureFilterPairs() {
 
 GtkWidget* Widget(GtkBuilder* builder, const char* id) {
     return GTK_WIDGET(gtk_builder_get_object(builder, id));
-}
-
-std::string DisplayName(const std::string& entry) {
-    gchar* display = g_filename_display_name(entry.c_str());
-    std::string text = display;
-    g_free(display);
-    return text;
 }
 
 void AddIcons(GtkWindow* window) {
@@ -93,6 +75,14 @@ CLauncherDialog::CLauncherDialog(std::string gameProgram) : m_gameProgram(std::m
     m_savedGames = GTK_LIST_BOX(Widget(m_builder, "SavedGames"));
     AddIcons(m_window);
 
+    // The fields take the width that keeps the layout's proportion to the browse button as the
+    // theme draws it.
+    int browseWidth = 0;
+    gtk_widget_get_preferred_width(Widget(m_builder, "Browse"), nullptr, &browseWidth);
+    int fieldWidth = (browseWidth * kPictureFieldShare + kBrowseShare / 2) / kBrowseShare;
+    gtk_widget_set_size_request(GTK_WIDGET(m_picture), fieldWidth, -1);
+    gtk_widget_set_size_request(GTK_WIDGET(m_pieceCount), fieldWidth, -1);
+
     g_signal_connect(Widget(m_builder, "Ok"), "clicked", G_CALLBACK(OnOk), this);
     g_signal_connect(Widget(m_builder, "Cancel"), "clicked", G_CALLBACK(OnCancel), this);
     g_signal_connect(Widget(m_builder, "Browse"), "clicked", G_CALLBACK(OnBrowse), this);
@@ -106,6 +96,10 @@ CLauncherDialog::CLauncherDialog(std::string gameProgram) : m_gameProgram(std::m
     g_signal_connect_after(m_savedGames, "draw", G_CALLBACK(DrawListFocus), nullptr);
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+}
+
+GtkWidget* CLauncherDialog::Control(const char* id) const {
+    return Widget(m_builder, id);
 }
 
 CLauncherDialog::~CLauncherDialog() {
@@ -188,11 +182,11 @@ gboolean CLauncherDialog::OnListKeyPress(GtkWidget*, GdkEventKey* event, gpointe
         break;
     case GDK_KEY_Page_Down:
     case GDK_KEY_KP_Page_Down:
-        target = current + kListPageRows;
+        target = current + dialog->VisibleListRows();
         break;
     case GDK_KEY_Page_Up:
     case GDK_KEY_KP_Page_Up:
-        target = current - kListPageRows;
+        target = current - dialog->VisibleListRows();
         break;
     default:
         return FALSE;
@@ -268,16 +262,33 @@ bool CLauncherDialog::StartGame() {
         }
         return false;
     }
-    if (!result.argument.empty()) {
-        LaunchGame(result.argument);
+    if (!result.argument.empty() && !LaunchGame(result.argument)) {
+        ShowWarning(kGameNotStarted);
+        MoveFocus(DialogControl::None);
+        return false;
     }
     return true;
 }
 
+// The rows that fit whole into the list's view (at least one).
+int CLauncherDialog::VisibleListRows() const {
+    GtkListBoxRow* first = gtk_list_box_get_row_at_index(m_savedGames, 0);
+    GtkAdjustment* scroll = gtk_list_box_get_adjustment(m_savedGames);
+    if (!first || !scroll) {
+        return 1;
+    }
+    int rowHeight = gtk_widget_get_allocated_height(GTK_WIDGET(first));
+    if (rowHeight <= 0) {
+        return 1;
+    }
+    return std::max(1, static_cast<int>(gtk_adjustment_get_page_size(scroll)) / rowHeight);
+}
+
 // Game gets the arguments that Windows would split from the command line, and the command
 // line itself in its environment. It runs detached: glib's intermediate child makes init its
-// parent, so nothing waits for it and no zombie is left. A failed start is not reported.
-void CLauncherDialog::LaunchGame(const std::string& argument) {
+// parent, so nothing waits for it and no zombie is left. False when Game could not be started
+// (missing, or not a program the launcher may run).
+bool CLauncherDialog::LaunchGame(const std::string& argument) {
     std::string commandLine = ComposeGameCommandLine(argument);
     std::vector<std::string> arguments = SplitCommandLine(commandLine);
     arguments[0] = m_gameProgram;
@@ -288,8 +299,10 @@ void CLauncherDialog::LaunchGame(const std::string& argument) {
     argv.push_back(nullptr);
     gchar** environment =
         g_environ_setenv(g_get_environ(), kGameCommandLineVariable, commandLine.c_str(), TRUE);
-    g_spawn_async(nullptr, argv.data(), environment, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
+    gboolean started =
+        g_spawn_async(nullptr, argv.data(), environment, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
     g_strfreev(environment);
+    return started;
 }
 
 void CLauncherDialog::BrowseForPicture() {
@@ -318,13 +331,18 @@ void CLauncherDialog::BrowseForPicture() {
     }
     if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
         if (gchar* path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
-            gchar* text = g_filename_display_name(path);
-            gtk_entry_set_text(m_picture, text);
-            g_free(text);
+            ShowChosenPicture(path);
             g_free(path);
         }
     }
     gtk_widget_destroy(chooser);
+}
+
+void CLauncherDialog::ShowChosenPicture(const char* path) {
+    gchar* text = g_filename_display_name(path);
+    gtk_entry_set_text(m_picture, text);
+    g_free(text);
+    gtk_editable_set_position(GTK_EDITABLE(m_picture), -1);
 }
 
 void CLauncherDialog::FillSavedGamesList() {
@@ -334,7 +352,7 @@ void CLauncherDialog::FillSavedGamesList() {
     }
     g_list_free(rows);
     for (const std::string& entry : ListSavedGames()) {
-        GtkWidget* label = gtk_label_new(DisplayName(entry).c_str());
+        GtkWidget* label = gtk_label_new(SavedGameDisplayName(entry).c_str());
         gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
         gtk_widget_set_margin_start(label, 4);
         gtk_widget_set_margin_end(label, 4);
@@ -364,7 +382,7 @@ void CLauncherDialog::DeleteSavedGame() {
         MoveFocus(DialogControl::SavedGames);
         return;
     }
-    std::string question = ToUtf8(DeleteQuestion(ToCp1250(DisplayName(*entry))));
+    std::string question = DeleteQuestion(*entry);
     GtkWidget* box = gtk_message_dialog_new(m_window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_NONE,
                                             "%s", question.c_str());
     gtk_dialog_add_buttons(GTK_DIALOG(box), "_Tak", GTK_RESPONSE_YES, "_Nie", GTK_RESPONSE_NO, nullptr);

@@ -19,9 +19,15 @@ class CLauncherDialog {
     CLauncherDialog(const CLauncherDialog&) = delete;
     CLauncherDialog& operator=(const CLauncherDialog&) = delete;
 
-    // Shows the dialog and returns when it has ended: after "OK" with passing checks (Game has
-    // been started, or its start failed silently), "Anuluj", Escape or the close box.
+    // Shows the dialog and returns when it has ended: after "OK" with passing checks and Game
+    // started, "Anuluj", Escape or the close box. When Game cannot be started, a warning says so
+    // and the dialog stays open.
     void Run();
+
+    // A control of the UI description by its id ("Picture", "Browse", "SavedGames"...).
+    GtkWidget* Control(const char* id) const;
+    // Puts a chosen picture's path into the picture field with its end (the file name) in view.
+    void ShowChosenPicture(const char* path);
 
   private:
     static void OnOk(GtkButton*, gpointer self);
@@ -44,7 +50,8 @@ class CLauncherDialog {
     void ShowWarning(const char* text);
     void MoveFocus(DialogControl control);
     void End();
-    void LaunchGame(const std::string& argument);
+    bool LaunchGame(const std::string& argument);
+    int VisibleListRows() const;
 
     std::string m_gameProgram;
     GtkBuilder* m_builder = nullptr;

@@ -10,6 +10,8 @@ namespace {
 constexpr size_t kFieldCapacity = 260;
 constexpr int kFewestPieces = 4;
 constexpr int kMostPieces = 10000;
+// Game keeps at most this many characters of an argument (quotes not counted).
+constexpr size_t kGameArgumentCharacters = 259;
 
 bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -17,6 +19,25 @@ bool IsWhiteSpace(char c) {
 
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+size_t CountCharacters(std::string_view text) {
+    size_t characters = 0;
+    for (char c : text) {
+        if (!IsUtf8Continuation(c)) {
+            ++characters;
+        }
+    }
+    return characters;
+}
+
+// The one argument in the quotes that keep its blanks together, or nothing when Game would not
+// get it whole.
+std::optional<std::string> QuoteForGame(const std::string& argument) {
+    if (argument.find('"') != std::string::npos || CountCharacters(argument) > kGameArgumentCharacters) {
+        return std::nullopt;
+    }
+    return "\"" + argument + "\"";
 }
 
 CheckResult Warn(const char* text, DialogControl focus) {
@@ -55,7 +76,7 @@ bool IsExistingFile(const std::string& path) {
     if (stat(path.c_str(), &status) != 0) {
         return false;
     }
-    return !S_ISDIR(status.st_mode);
+    return S_ISREG(status.st_mode);
 }
 
 std::optional<int> ReadDecimal(std::string_view text) {
@@ -91,6 +112,9 @@ CheckResult PrepareNewGameArgument(const std::string& pictureText, const std::st
     if (!IsExistingFile(pictureText)) {
         return Warn(kPictureMissing, DialogControl::Picture);
     }
+    if (pictureText.find_first_of("\"?") != std::string::npos) {
+        return Warn(kPictureNameUnusable, DialogControl::Picture);
+    }
     if (countText.empty()) {
         return Warn(kEnterPieceCount, DialogControl::PieceCount);
     }
@@ -101,9 +125,16 @@ CheckResult PrepareNewGameArgument(const std::string& pictureText, const std::st
     if (!count || *count < kFewestPieces || *count > kMostPieces) {
         return Warn(kUnreasonablePieceCount, DialogControl::PieceCount);
     }
+    if (countText.find('"') != std::string::npos) {
+        return Warn(kInvalidPieceCount, DialogControl::PieceCount);
+    }
+    std::optional<std::string> argument = QuoteForGame("--new:" + pictureText + "?" + countText);
+    if (!argument) {
+        return Warn(kPictureTooLong, DialogControl::Picture);
+    }
     CheckResult result;
     result.ok = true;
-    result.argument = "\"--new:" + pictureText + "?" + countText + "\"";
+    result.argument = *argument;
     return result;
 }
 
@@ -111,9 +142,13 @@ CheckResult PrepareOpenGameArgument(const std::optional<std::string>& selectedEn
     if (!selectedEntry) {
         return Warn(kSelectGameToOpen, DialogControl::SavedGames);
     }
+    std::optional<std::string> argument = QuoteForGame("--open:" + *selectedEntry + ".pzz");
+    if (!argument) {
+        return Warn(kSavedGameNameUnusable, DialogControl::SavedGames);
+    }
     CheckResult result;
     result.ok = true;
-    result.argument = "\"--open:" + *selectedEntry + ".pzz\"";
+    result.argument = *argument;
     return result;
 }
 

@@ -24,8 +24,9 @@ struct CheckResult {
 // one UTF-8 sequence, so no character is split).
 std::string ReadFieldText(std::string_view fieldText);
 
-// True when path is not empty and names something that exists and is not a folder. A relative
-// path is taken relative to the current directory.
+// True when path is not empty and names a regular file (links followed): not a folder, FIFO or
+// device, which Game could not read as a picture. A relative path is taken relative to the
+// current directory.
 bool IsExistingFile(const std::string& path);
 
 // The decimal value of a piece-count text: leading white space skipped, an optional sign, then
@@ -33,13 +34,15 @@ bool IsExistingFile(const std::string& path);
 // range comes back as nullopt.
 std::optional<int> ReadDecimal(std::string_view text);
 
-// Checks the new-puzzle half of the dialog, in this order: picture given, picture exists, count
-// given, count not 0, count from 4 to 10000 (a count beyond the 32-bit range counts as out of
-// range). The argument is "--new:" picture "?" count text, in double quotes, both texts as typed.
+// Checks the new-puzzle half of the dialog, in this order: picture given, picture exists, picture
+// free of '"' and '?', count given, count not 0, count from 4 to 10000 (a count beyond the 32-bit
+// range counts as out of range), count free of '"', argument within Game's 259 characters (else
+// the picture is too long). The argument is "--new:" picture "?" count text, in double quotes,
+// both texts as typed.
 CheckResult PrepareNewGameArgument(const std::string& pictureText, const std::string& countText);
 
-// Checks the saved-game half: an entry must be selected. The argument is "--open:" entry ".pzz"
-// in double quotes, with no folder.
+// Checks the saved-game half: an entry must be selected, free of '"', and short enough for Game's
+// 259 characters. The argument is "--open:" entry ".pzz" in double quotes, with no folder.
 CheckResult PrepareOpenGameArgument(const std::optional<std::string>& selectedEntry);
 
 // The command line that starts Game with the argument: "Game.exe " followed by it.

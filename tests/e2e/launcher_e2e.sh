@@ -224,6 +224,17 @@ warnings)
     expect_running
     press BackSpace
     type_text "4"
+    # A Game that cannot be started, missing or not executable: a warning, the dialog stays.
+    mv "$prog/Game" "$prog/Game.real"
+    press Return
+    warning # "Nie można uruchomić gry !"
+    expect_running
+    cp "$prog/Game.real" "$prog/Game"
+    chmod -x "$prog/Game"
+    press Return
+    warning
+    expect_running
+    chmod +x "$prog/Game"
     press Return
     expect_exit 0
     expect_game "--new:kot.jpg?4"

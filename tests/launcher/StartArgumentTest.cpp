@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 TEST(LauncherTexts, AreStoredInWindows1250) {
     EXPECT_STREQ(kUnreasonablePieceCount, "Wpisz jak\xb9\x9c sensown\xb9 liczb\xea element\xf3w !");
     EXPECT_STREQ(kDeleteTitle, "Usu\xf1");
@@ -20,15 +22,19 @@ TEST(ReadFieldText, KeepsTheFirstLineCutTo260Characters) {
     EXPECT_EQ(ReadFieldText(""), "");
 }
 
-TEST(IsExistingFile, IsTrueOnlyForAnExistingFileThatIsNotAFolder) {
+TEST(IsExistingFile, IsTrueOnlyForARegularFile) {
     CTempFolder folder;
     CTempFolder::Touch("kot.jpg");
     std::filesystem::create_directory("folder.jpg");
+    ASSERT_EQ(mkfifo("fifo.jpg", 0600), 0);
+    std::filesystem::create_symlink("kot.jpg", "link.jpg");
+    std::filesystem::create_symlink("folder.jpg", "folder-link.jpg");
     EXPECT_TRUE(IsExistingFile("kot.jpg"));
     EXPECT_TRUE(IsExistingFile((folder.Path() / "kot.jpg").string()));
-    EXPECT_FALSE(IsExistingFile("pies.jpg"));
-    EXPECT_FALSE(IsExistingFile("folder.jpg"));
-    EXPECT_FALSE(IsExistingFile(""));
+    EXPECT_TRUE(IsExistingFile("link.jpg"));
+    for (const char* path : {"pies.jpg", "folder.jpg", "fifo.jpg", "folder-link.jpg", "/dev/null", ""}) {
+        EXPECT_FALSE(IsExistingFile(path)) << path;
+    }
 }
 
 TEST(ReadDecimal, ReadsLikeAtoiButRefusesValuesBeyond32Bits) {

@@ -5,6 +5,7 @@
 #include "platform/Win32.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,14 +39,18 @@ std::string PosixPath(const char* path);
 // ones treat 2n backslashes before a quote as n backslashes and a toggling quote, 2n+1 as
 // n backslashes and a literal quote, and "" inside quotes as a literal quote.
 std::vector<std::string> SplitCommandLine(const char* commandLine);
-// Quotes one argument so that SplitCommandLine gives it back unchanged.
-std::string QuoteArgument(const std::string& argument);
+// Writes one argument for the program's own splitter, which knows no escapes: a blank outside
+// double quotes separates, a quote only groups and is dropped. An argument with a blank or tab,
+// or an empty one, goes in quotes; one that holds a quote has no such form (nullopt).
+std::optional<std::string> QuoteArgument(const std::string& argument);
 // The text that WinMain receives: everything after the program name, leading blanks skipped.
 std::string ArgumentsAfterProgramName(const std::string& commandLine);
 // The command-line text for WinMain from main()'s arguments: the text a WinExec caller
 // passed (environment text) when it still splits into exactly these arguments, otherwise
-// the arguments rebuilt with Windows quoting.
-std::string RecoverCommandLine(int argc, const char* const* argv, const char* environmentText);
+// the arguments rebuilt with QuoteArgument. An argument that cannot be written is left out
+// rather than passed changed, and added to leftOut.
+std::string RecoverCommandLine(int argc, const char* const* argv, const char* environmentText,
+                               std::vector<std::string>* leftOut = nullptr);
 
 // Window messages (Messages.cpp) need the window record of the window layer (Window.cpp).
 struct WindowRecord {

@@ -1,8 +1,10 @@
 // The program's main(): hands WinMain the command line as Windows would.
 #include "platform/linux/win32/Internal.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 // Windows passes the module's base address; any stable non-null value serves.
@@ -11,7 +13,12 @@ char g_instanceToken;
 
 int main(int argc, char** argv) {
     const char* passed = getenv(layer::kCommandLineVariable);
-    std::string commandLine = layer::RecoverCommandLine(argc, const_cast<const char* const*>(argv), passed);
+    std::vector<std::string> leftOut;
+    std::string commandLine =
+        layer::RecoverCommandLine(argc, const_cast<const char* const*>(argv), passed, &leftOut);
+    for (const std::string& argument : leftOut)
+        fprintf(stderr, "%s: argument left out (a double quote cannot be passed): %s\n", argv[0],
+                argument.c_str());
     // Programs started from here must not see the text meant for this one.
     unsetenv(layer::kCommandLineVariable);
     // SDL is left to the process exit, as a Windows program leaves its window: shutting it

@@ -3,6 +3,7 @@
 #include "platform/linux/win32/Internal.h"
 
 #include <cstring>
+#include <optional>
 
 namespace layer {
 
@@ -115,27 +116,12 @@ std::vector<std::string> SplitCommandLine(const char* commandLine) {
     return args;
 }
 
-std::string QuoteArgument(const std::string& argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+std::optional<std::string> QuoteArgument(const std::string& argument) {
+    if (argument.find('"') != std::string::npos)
+        return std::nullopt;
+    if (!argument.empty() && argument.find_first_of(" \t") == std::string::npos)
         return argument;
-    std::string out = "\"";
-    size_t slashes = 0;
-    for (char c : argument) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        if (c == '"') {
-            out.append(slashes * 2 + 1, '\\');
-        } else {
-            out.append(slashes, '\\');
-        }
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, '\\');
-    out += '"';
-    return out;
+    return "\"" + argument + "\"";
 }
 
 std::string ArgumentsAfterProgramName(const std::string& commandLine) {
@@ -154,7 +140,8 @@ std::string ArgumentsAfterProgramName(const std::string& commandLine) {
     return commandLine.substr(i);
 }
 
-std::string RecoverCommandLine(int argc, const char* const* argv, const char* environmentText) {
+std::string RecoverCommandLine(int argc, const char* const* argv, const char* environmentText,
+                               std::vector<std::string>* leftOut) {
     if (environmentText) {
         // A stale variable (inherited by a program that was not started through WinExec)
         // would hand over the wrong text: use it only when it names exactly these arguments.
@@ -166,10 +153,18 @@ std::string RecoverCommandLine(int argc, const char* const* argv, const char* en
             return ArgumentsAfterProgramName(environmentText);
     }
     std::string text;
+    bool first = true;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1)
+        std::optional<std::string> quoted = QuoteArgument(argv[i]);
+        if (!quoted) {
+            if (leftOut)
+                leftOut->push_back(argv[i]);
+            continue;
+        }
+        if (!first)
             text += ' ';
-        text += QuoteArgument(argv[i]);
+        first = false;
+        text += *quoted;
     }
     return text;
 }
