@@ -53,6 +53,8 @@ void CGame::CreatePuzzleTexture() {
     }
 }
 
+// The atlas is composed and handed to the texture one band of rows at a time, each band locked
+// on its own, so that neither the composition nor the lock ever holds a copy of the whole level.
 void CGame::FillPuzzleTexture(const RgbImage& rgb) {
     const PieceCut cut = CurrentCut();
     const RgbView pixels{rgb.data.get(), rgb.width};
@@ -61,21 +63,19 @@ void CGame::FillPuzzleTexture(const RgbImage& rgb) {
         kBandBytes / (static_cast<size_t>(atlasSize) * 4), 1, static_cast<size_t>(atlasSize)));
     std::vector<uint32_t> band(static_cast<size_t>(bandRows) * atlasSize);
 
-    D3DLOCKED_RECT locked;
-    const HRESULT hr = puzzleTexture->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD);
-    if (FAILED(hr)) {
-        throw CError(ERR_DIRECTX, "Nie można zapisywać do tekstuy puzzli", kSource, 793, hr);
-    }
-    CLevelLock unlock(puzzleTexture);
     for (int first = 0; first < atlasSize; first += bandRows) {
         const int rowCount = std::min(bandRows, atlasSize - first);
         ComposeAtlasRows(cut, pixels, counts.data(), atlasSize, first, rowCount, band.data(),
                          WorkerThreads());
-        CopyRows(band.data(), atlasSize, rowCount, locked, first);
+        const RECT rows{0, first, atlasSize, first + rowCount};
+        D3DLOCKED_RECT locked;
+        const HRESULT hr = puzzleTexture->LockRect(0, &locked, &rows, D3DLOCK_DISCARD);
+        if (FAILED(hr)) {
+            throw CError(ERR_DIRECTX, "Nie można zapisywać do tekstuy puzzli", kSource, 793, hr);
+        }
+        CLevelLock unlock(puzzleTexture);
+        CopyRows(band.data(), atlasSize, rowCount, locked, 0);
     }
-    // The device uploads the level on unlock; the working buffers are gone by then.
-    std::vector<int8_t>().swap(counts);
-    std::vector<uint32_t>().swap(band);
 }
 
 void CGame::BuildThumbnail(unsigned int names[2]) {
