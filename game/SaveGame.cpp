@@ -19,12 +19,14 @@ const char* const kSourceFile = "game.cpp";
 // Log lines of the save failures that replace the unchecked writes.
 constexpr int kLineWriteFailed = 1790;
 
-// Level 0 of a texture, locked while the object lives when `hr` succeeded. A pitch shorter than
-// the rows to copy would make the copies overrun the level, so it counts as a failed lock.
+// Level 0 of a texture (or the rows of it given), locked while the object lives when `hr`
+// succeeded. A pitch shorter than the rows to copy would make the copies overrun the level, so it
+// counts as a failed lock.
 class CLevelLock {
   public:
-    CLevelLock(IDirect3DTexture9* texture, DWORD flags, size_t rowBytes) : texture_(texture) {
-        hr = texture->LockRect(0, &rect, nullptr, flags);
+    CLevelLock(IDirect3DTexture9* texture, DWORD flags, size_t rowBytes, const RECT* area = nullptr)
+        : texture_(texture) {
+        hr = texture->LockRect(0, &rect, area, flags);
         if (SUCCEEDED(hr) && (rect.pBits == nullptr || rect.Pitch < 0 || size_t(rect.Pitch) < rowBytes)) {
             texture->UnlockRect(0);
             hr = D3DERR_INVALIDCALL;
@@ -45,6 +47,11 @@ class CLevelLock {
   private:
     IDirect3DTexture9* texture_;
 };
+
+// Rows of the atlas locked at a time when it is saved or loaded: about 4 MB.
+int AtlasBandRows(int atlasSize) {
+    return std::max(1, int((4u << 20) / (4 * size_t(atlasSize))));
+}
 
 SaveHeader HeaderOf(const CGame& g) {
     SaveHeader h;
@@ -99,12 +106,16 @@ void CGame::SaveGame() {
                              lock.hr);
             WritePixelRows(file, lock.Bits(), lock.rect.Pitch, 4 * kSaveThumbnailSide, kSaveThumbnailSide);
         }
-        {
-            const size_t rowBytes = 4 * size_t(atlasSize);
-            CLevelLock lock(puzzleTexture, D3DLOCK_READONLY, rowBytes);
+        // The atlas is read a band of rows at a time: a whole level's copy would be as large again
+        // as the texture.
+        const size_t rowBytes = 4 * size_t(atlasSize);
+        for (int first = 0; first < atlasSize; first += AtlasBandRows(atlasSize)) {
+            const int count = std::min(AtlasBandRows(atlasSize), atlasSize - first);
+            const RECT band{0, first, atlasSize, first + count};
+            CLevelLock lock(puzzleTexture, D3DLOCK_READONLY, rowBytes, &band);
             if (FAILED(lock.hr))
                 throw CError(ERR_DIRECTX, "Nie można odczytać tekstuy puzzli", kSourceFile, 1848, lock.hr);
-            WritePixelRows(file, lock.Bits(), lock.rect.Pitch, rowBytes, atlasSize);
+            WritePixelRows(file, lock.Bits(), lock.rect.Pitch, rowBytes, count);
         }
         WriteSavePieces(file, pieces.data(), std::min(pieces.size(), size_t(pieceCount)));
 
@@ -173,13 +184,15 @@ void CGame::LoadGame() {
                                               D3DPOOL_MANAGED, &puzzleTexture, nullptr);
                 if (FAILED(hr))
                     throw CError(ERR_DIRECTX, "Nie można utworzyć tekstury puzzli", kSourceFile, 1979, hr);
-                {
-                    const size_t rowBytes = 4 * size_t(atlasSize);
-                    CLevelLock lock(puzzleTexture, D3DLOCK_NOSYSLOCK, rowBytes);
+                const size_t rowBytes = 4 * size_t(atlasSize);
+                for (int first = 0; first < atlasSize; first += AtlasBandRows(atlasSize)) {
+                    const int count = std::min(AtlasBandRows(atlasSize), atlasSize - first);
+                    const RECT band{0, first, atlasSize, first + count};
+                    CLevelLock lock(puzzleTexture, D3DLOCK_NOSYSLOCK, rowBytes, &band);
                     if (FAILED(lock.hr))
                         throw CError(ERR_DIRECTX, "Nie można zapisać tekstuy puzzli", kSourceFile, 1983,
                                      lock.hr);
-                    ReadPixelRows(src, lock.Bits(), lock.rect.Pitch, rowBytes, atlasSize);
+                    ReadPixelRows(src, lock.Bits(), lock.rect.Pitch, rowBytes, count);
                 }
 
                 std::vector<BoardPiece> loaded = ReadSavePieces(src, h);
