@@ -12,6 +12,9 @@ namespace {
 
 constexpr size_t kWindow = 32768;
 
+// Replacing writers opened by this process: the count in their temporary files' names.
+std::atomic<unsigned> g_replacingWriters{0};
+
 } // namespace
 
 void CMemorySink::Write(const void* data, size_t n) {
@@ -174,12 +177,12 @@ CReplacingGzipFile::~CReplacingGzipFile() {
 }
 
 bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
-    static std::atomic<unsigned> s_writers{0};
     path_ = path;
     const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
     // A name left behind by an earlier process with the same id is skipped, never shared.
     for (int attempt = 0; attempt < 100 && !open_; ++attempt) {
-        temp_ = folder + "~" + std::to_string(processId) + "-" + std::to_string(s_writers++) + ".tmp";
+        temp_ =
+            folder + "~" + std::to_string(processId) + "-" + std::to_string(g_replacingWriters++) + ".tmp";
         open_ = writer_.Open(temp_, true);
         if (!open_ && errno != EEXIST)
             break;
