@@ -17,6 +17,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -131,7 +132,7 @@ void BM_Save(benchmark::State& state) {
     Fixture& f = Get(int(state.range(0)), int(state.range(1)));
     for (auto _ : state) {
         CReplacingGzipFile file(8);
-        file.Open(f.savePath);
+        file.Open(f.savePath, static_cast<unsigned long>(getpid()));
         WriteSaveData(file, f.game);
         if (!file.Commit())
             state.SkipWithError("save failed");

@@ -1,6 +1,7 @@
 #include "framework/Error.h"
 
 #include "platform/D3DX9.h"
+#include "platform/linux/CodePages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,7 +40,62 @@ void WriteLabelled(HANDLE file, const char* label, const char* value) {
     WriteLine(file, line.data());
 }
 
+// The character of a valid UTF-8 sequence at text[i] and its length in bytes; length 0 when the
+// bytes there are not one (a stray continuation byte, a cut or overlong sequence, a surrogate).
+char32_t DecodeUtf8(const std::string& text, size_t i, size_t& length) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    length = 0;
+    size_t n = 0;
+    char32_t c = 0, least = 0;
+    if (lead < 0x80)
+        return length = 1, lead;
+    if ((lead & 0xE0) == 0xC0)
+        n = 2, c = lead & 0x1F, least = 0x80;
+    else if ((lead & 0xF0) == 0xE0)
+        n = 3, c = lead & 0x0F, least = 0x800;
+    else if ((lead & 0xF8) == 0xF0)
+        n = 4, c = lead & 0x07, least = 0x10000;
+    else
+        return 0;
+    if (text.size() - i < n)
+        return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (next & 0x3F);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    length = n;
+    return c;
+}
+
 } // namespace
+
+std::string LogPathText(const std::string& path) {
+    std::string out;
+    out.reserve(path.size());
+    for (size_t i = 0; i < path.size();) {
+        size_t length = 0;
+        const char32_t c = DecodeUtf8(path, i, length);
+        char byte = '?';
+        if (length == 0) {
+            length = 1;
+        } else if (c < 0x80) {
+            byte = static_cast<char>(c);
+        } else {
+            for (int k = 0; k < 128; ++k)
+                if (layer::kCp1250High[k] == c) {
+                    byte = static_cast<char>(0x80 + k);
+                    break;
+                }
+        }
+        out += byte;
+        i += length;
+    }
+    return out;
+}
 
 int GetErrorLogSequence() {
     return g_errorSequence;
@@ -102,7 +158,7 @@ void CError::WriteErrorLog() {
     char program[MAX_PATH];
     if (GetModuleFileNameA(nullptr, program, MAX_PATH) != 0) {
         program[MAX_PATH - 1] = '\0';
-        WriteLabelled(logFile, "  Plik       : ", program);
+        WriteLabelled(logFile, "  Plik       : ", LogPathText(program).c_str());
     }
 
     WriteLine(logFile, "Źródło");

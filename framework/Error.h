@@ -37,3 +37,8 @@ class CError {
 
 // Entries written by this process so far; the next entry gets this number plus one.
 int GetErrorLogSequence();
+
+// A path as the log shows it: the file system's UTF-8 names in Windows-1250, as a Windows
+// program's ANSI path reads. A character with no Windows-1250 form, and every byte that is not
+// part of a valid UTF-8 character, becomes '?'.
+std::string LogPathText(const std::string& path);

@@ -18,7 +18,7 @@ void LoadTexture(const char* path, IDirect3DTexture9** texture, const char* fail
     HRESULT hr = D3DXCreateTextureFromFileA(g_pDevice, path, texture);
     if (FAILED(hr)) {
         char message[MAX_PATH];
-        std::snprintf(message, sizeof message, "%s%s", failureText, path);
+        std::snprintf(message, sizeof message, "%s%s", failureText, LogPathText(path).c_str());
         throw CError(ERR_DIRECTX, message, "Gfx.cpp", line, hr);
     }
 }

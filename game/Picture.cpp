@@ -63,7 +63,7 @@ void CGame::LoadPicture(unsigned int names[2], const std::string& picturePath) {
     ilBindImage(names[0]);
     ilLoadImage(picturePath.c_str());
     if (ilGetError() != IL_NO_ERROR || !PixelDescriptionConsistent()) {
-        const std::string message = "Nie można wczytać obrazka z pliku " + picturePath;
+        const std::string message = "Nie można wczytać obrazka z pliku " + LogPathText(picturePath);
         throw CError(ERR_NORMAL, message.c_str(), kSource, 493, 0);
     }
     char extension[_MAX_EXT];

@@ -19,6 +19,9 @@ const char* const kSourceFile = "game.cpp";
 // Log lines of the save failures that replace the unchecked writes.
 constexpr int kLineWriteFailed = 1790;
 
+// The longest name of a new game's file: what "--open:" leaves of a 260-byte argument buffer.
+constexpr size_t kSaveNameLimit = MAX_PATH - 1 - 7;
+
 // Level 0 of a texture (or the rows of it given), locked while the object lives when `hr`
 // succeeded. A pitch shorter than the rows to copy would make the copies overrun the level, so it
 // counts as a failed lock.
@@ -78,21 +81,35 @@ std::string CGame::MakeSaveName() const {
         return path;
     char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
     _splitpath(path.c_str(), drive, dir, name, ext);
-    // "%s (%i).pzz" of the file name with its extension, held to the platform's path limit.
-    std::string fileName = std::string(name) + ext + " (" + std::to_string(pieceCount) + ").pzz";
-    if (fileName.size() >= MAX_PATH)
-        fileName.resize(MAX_PATH - 1);
-    return fileName;
+    // "%s (%i).pzz" of the file name with its extension. A long picture name is cut, whole
+    // characters only, so that the name keeps its count and ".pzz" and fits both a file name
+    // (255 bytes) and, after "--open:", one command-line argument (259 characters): the
+    // launcher lists it and the game opens it again.
+    const std::string suffix = " (" + std::to_string(pieceCount) + ").pzz";
+    std::string stem = std::string(name) + ext;
+    const size_t limit = kSaveNameLimit - suffix.size();
+    if (stem.size() > limit) {
+        size_t cut = limit;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
+            --cut;
+        stem.resize(cut);
+    }
+    return stem + suffix;
 }
 
 // The file is written beside its target under a temporary name and renamed over it only after
-// a complete write, so a failed save never damages the game saved before.
+// a complete write, so a failed save never damages the game saved before. Renaming would replace
+// what opening the target for writing refuses, so a read-only file, a folder or anything but a
+// file of data under the target's name fails the save as a file that cannot be created.
 void CGame::SaveGame() {
     const char* result = "Gra została zapisana";
     try {
         std::string name = MakeSaveName();
+        const DWORD attributes = GetFileAttributesA(name.c_str());
+        const DWORD refused = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
         CReplacingGzipFile file(8);
-        if (!file.Open(name))
+        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & refused)) ||
+            !file.Open(name, GetCurrentProcessId()))
             throw CError(ERR_NORMAL, "Nie można otworzyć pliku aby zapisać grę", kSourceFile, 1756, 0);
 
         const SaveHeader h = HeaderOf(*this);
@@ -134,7 +151,12 @@ void CGame::SaveGame() {
 
 void CGame::LoadGame() {
     try {
-        gzFile file = gzopen(path.c_str(), "rb");
+        // Only a file of data is opened: a named pipe would block the open until a writer came,
+        // a folder would read as a damaged file.
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const bool dataFile = attributes != INVALID_FILE_ATTRIBUTES &&
+                              !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+        gzFile file = dataFile ? gzopen(path.c_str(), "rb") : nullptr;
         if (!file)
             throw CError(ERR_NORMAL, "Nie można otworzyć pliku z zapisaną grą", kSourceFile, 1878, 0);
         try {

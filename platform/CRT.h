@@ -4,7 +4,8 @@
 // bits 16 to 30 of the state), range 0 to 32767. The piece shapes and the scattering formulas
 // divide by 32767, so glibc's 31-bit rand would break them. The layer defines rand and srand
 // with C linkage; being linked into the program ahead of the C library, these definitions are
-// the ones every caller in the program gets.
+// the ones the program's own code gets. They are not exported: shared libraries loaded into the
+// process keep the C library's rand and srand.
 #pragma once
 
 #include <cstdlib>

@@ -242,6 +242,7 @@ struct CREATESTRUCTA {
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
@@ -333,6 +334,7 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 void GetSystemTime(SYSTEMTIME* time);
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
+DWORD GetCurrentProcessId(void);
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
@@ -348,6 +350,8 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, SECURITY_ATTR
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD moveMethod);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, void* overlapped);
 BOOL CloseHandle(HANDLE object);
+// Follows links. Anything that is neither a folder nor a file of data (a named pipe, a socket, a
+// device) is FILE_ATTRIBUTE_DEVICE: opening it may block or read without end.
 DWORD GetFileAttributesA(LPCSTR fileName);
 BOOL DeleteFileA(LPCSTR fileName);
 

@@ -3,12 +3,17 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
 namespace {
 
 constexpr size_t kWindow = 32768;
+
+// Replacing writers opened by this process: the count in their temporary files' names.
+std::atomic<unsigned> g_replacingWriters{0};
 
 } // namespace
 
@@ -73,8 +78,8 @@ void CGzipFileWriter::Close() {
     file_ = nullptr;
 }
 
-bool CGzipFileWriter::Open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "wb");
+bool CGzipFileWriter::Open(const std::string& path, bool exclusive) {
+    file_ = std::fopen(path.c_str(), exclusive ? "wbx" : "wb");
     if (!file_)
         return false;
     // The member header zlib's gzopen writes: no name, no time, the Unix system code.
@@ -171,10 +176,17 @@ CReplacingGzipFile::~CReplacingGzipFile() {
     }
 }
 
-bool CReplacingGzipFile::Open(const std::string& path) {
+bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
     path_ = path;
-    temp_ = path + ".tmp";
-    open_ = writer_.Open(temp_);
+    const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
+    // A name left behind by an earlier process with the same id is skipped, never shared.
+    for (int attempt = 0; attempt < 100 && !open_; ++attempt) {
+        temp_ =
+            folder + "~" + std::to_string(processId) + "-" + std::to_string(g_replacingWriters++) + ".tmp";
+        open_ = writer_.Open(temp_, true);
+        if (!open_ && errno != EEXIST)
+            break;
+    }
     return open_;
 }
 

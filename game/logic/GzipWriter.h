@@ -37,8 +37,9 @@ class CGzipFileWriter : public CSaveSink {
     explicit CGzipFileWriter(int level = 8);
     ~CGzipFileWriter() override; // closes an unfinished file as it stands
 
-    // Creates or truncates the file; false if it cannot be opened.
-    bool Open(const std::string& path);
+    // Creates or truncates the file; false if it cannot be opened. With `exclusive` an existing
+    // file is never opened (false, errno EEXIST).
+    bool Open(const std::string& path, bool exclusive = false);
     void Write(const void* data, size_t n) override;
     // Compresses what is left, writes the trailer and closes the file. True only when every byte
     // reached the file and the close succeeded (a full disk gives false).
@@ -63,14 +64,17 @@ class CGzipFileWriter : public CSaveSink {
     uint64_t length_ = 0;
 };
 
-// Writes to "<path>.tmp" and moves it over path only after a complete write: until Commit
-// succeeds the file at path (if any) is untouched, and an abandoned temporary file is deleted.
+// Writes to a temporary file beside path and moves it over path only after a complete write:
+// until Commit succeeds the file at path (if any) is untouched, and an abandoned temporary file
+// is deleted. The temporary file belongs to one writer alone: "~<process>-<count>.tmp" in the
+// folder of path, from the writer's process id and a count of the process's writers, created
+// only if no file has that name. It is short whatever the length of path's own name.
 class CReplacingGzipFile : public CSaveSink {
   public:
     explicit CReplacingGzipFile(int level = 8) : writer_(level) {}
     ~CReplacingGzipFile() override;
 
-    bool Open(const std::string& path);
+    bool Open(const std::string& path, unsigned long processId);
     void Write(const void* data, size_t n) override { writer_.Write(data, n); }
     // Finishes the stream and renames it over the target. False leaves the target untouched.
     bool Commit();

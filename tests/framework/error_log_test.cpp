@@ -233,4 +233,28 @@ TEST_F(ErrorLogTest, MessageSurvivesTheThrowersBufferAndCopies) {
               std::string::npos);
 }
 
+TEST_F(ErrorLogTest, PathsAreWrittenInWindows1250) {
+    // UTF-8 bytes of the file system in, Windows-1250 bytes out.
+    const struct {
+        const char* path;
+        const char* logged;
+    } cases[] = {
+        {"C:\\Gry\\kot (12).pzz", "C:\\Gry\\kot (12).pzz"},
+        {"/home/Gra \xC5\x81\xC3\xB3\x64\xC5\xBA/\xC5\x9Bwi\xC4\x99ta.jpg",
+         "/home/Gra \xA3\xF3\x64\x9F/\x9Cwi\xEAta.jpg"},
+        {"\xE2\x82\xAC \xC2\xA0\xC3\x9F", "\x80 \xA0\xDF"},            // euro, no-break space, sharp s
+        {"Espa\xC3\xB1ol", "Espa?ol"},                                 // no form in Windows-1250
+        {"\xE6\x97\xA5\xE6\x9C\xAC.png \xF0\x9F\x98\x80", "??.png ?"}, // three and four bytes
+        {"a\xFF b\x80 c\xC0\xAF d\xED\xA0\x80 e\xE6\x97 g\xC5", "a? b? c?? d??? e?? g?"}, // not UTF-8
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LogPathText(c.path), c.logged) << c.path;
+
+    test::ScratchFolder folder;
+    layer::SetModuleFileName("/home/Gra \xC5\x82\xC3\xB3\x64\xC5\xBA/Game");
+    CError error(ERR_NORMAL, "x", "App.cpp", 81, 0);
+    EXPECT_NE(test::ReadWholeFile("Errors.log").find("  Plik       : /home/Gra \xB3\xF3\x64\x9F/Game\r\n"),
+              std::string::npos);
+}
+
 } // namespace

@@ -215,22 +215,40 @@ TEST(ReplacingGzipFile, OldFileStaysUntilCommitAndTemporaryFileGoes) {
     std::string path = TempPath("replace.pzz");
     WriteFileBytes(path, {'o', 'l', 'd'});
     const std::vector<uint8_t> content(100000, 42);
+    std::string abandoned;
     {
         CReplacingGzipFile f(8);
-        ASSERT_TRUE(f.Open(path));
+        ASSERT_TRUE(f.Open(path, 4242));
+        abandoned = f.TemporaryPath();
         f.Write(content.data(), content.size());
         // Abandoned: as a save that failed half way.
     }
     EXPECT_EQ(ReadFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    EXPECT_FALSE(std::ifstream(path + ".tmp").good());
+    EXPECT_FALSE(std::ifstream(abandoned).good());
 
-    CReplacingGzipFile f(8);
-    ASSERT_TRUE(f.Open(path));
+    // Two writers of one process, and a name an earlier process left behind, never share a file.
+    CReplacingGzipFile f(8), g(8);
+    ASSERT_TRUE(f.Open(path, 4242));
+    const std::string prefix = ::testing::TempDir() + "~4242-";
+    ASSERT_EQ(f.TemporaryPath().compare(0, prefix.size(), prefix), 0) << f.TemporaryPath();
+    const std::string leftover =
+        prefix + std::to_string(std::stoul(f.TemporaryPath().substr(prefix.size())) + 1) + ".tmp";
+    WriteFileBytes(leftover, {'l', 'e', 'f', 't'});
+    ASSERT_TRUE(g.Open(path, 4242));
+    EXPECT_NE(g.TemporaryPath(), f.TemporaryPath());
+    EXPECT_NE(g.TemporaryPath(), leftover);
+    const std::vector<uint8_t> other(5000, 7);
+    g.Write(other.data(), other.size());
     f.Write(content.data(), content.size());
     EXPECT_EQ(ReadFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
     ASSERT_TRUE(f.Commit());
     EXPECT_EQ(InflateSingleMember(ReadFileBytes(path)), content);
-    EXPECT_FALSE(std::ifstream(path + ".tmp").good());
+    ASSERT_TRUE(g.Commit());
+    EXPECT_EQ(InflateSingleMember(ReadFileBytes(path)), other);
+    EXPECT_FALSE(std::ifstream(f.TemporaryPath()).good());
+    EXPECT_FALSE(std::ifstream(g.TemporaryPath()).good());
+    EXPECT_EQ(ReadFileBytes(leftover), (std::vector<uint8_t>{'l', 'e', 'f', 't'}));
+    std::remove(leftover.c_str());
 }
 
 TEST(SaveFileReader, RoundTripThroughFileAndMemory) {

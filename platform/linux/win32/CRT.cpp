@@ -17,14 +17,17 @@ void CopyCut(char* out, size_t capacity, const char* begin, const char* end) {
 }
 } // namespace
 
+// Hidden: the program's own calls bind to these definitions when it is linked, but they are not
+// exported, so the shared libraries in the process (OpenGL drivers, image and sound libraries)
+// keep the C library's generator and cannot reseed or draw from the game's.
 extern "C" {
 
-int rand(void) noexcept {
+__attribute__((visibility("hidden"))) int rand(void) noexcept {
     g_randState = g_randState * 214013u + 2531011u;
     return int((g_randState >> 16) & 0x7fff);
 }
 
-void srand(unsigned int seed) noexcept {
+__attribute__((visibility("hidden"))) void srand(unsigned int seed) noexcept {
     g_randState = seed;
 }
 

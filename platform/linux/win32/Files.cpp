@@ -253,7 +253,9 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
         SetLastError(errno == ENOENT ? MissingError(path) : layer::ErrorFromErrno(errno));
         return INVALID_FILE_ATTRIBUTES;
     }
-    DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    DWORD attributes = S_ISDIR(info.st_mode)   ? FILE_ATTRIBUTE_DIRECTORY
+                       : S_ISREG(info.st_mode) ? FILE_ATTRIBUTE_ARCHIVE
+                                               : FILE_ATTRIBUTE_DEVICE;
     if (IsReadOnly(info))
         attributes |= FILE_ATTRIBUTE_READONLY;
     std::string::size_type slash = path.find_last_of('/');

@@ -66,9 +66,18 @@ WPARAM MouseKeyFlags() {
     return flags;
 }
 
+// The client point of a mouse message. While a button is held the system keeps reporting the
+// mouse outside the window; a Windows program without mouse capture never sees a point outside
+// its client area, and the low and high words of lParam cannot carry a negative one. Such
+// points are held to the nearest edge of the client area, so a drag that leaves the window
+// still ends with its button release, at the edge.
 LPARAM ClientPoint(HWND hwnd, int wx, int wy) {
     int cx = 0, cy = 0;
     layer::WindowToClient(hwnd, wx, wy, cx, cy);
+    if (const layer::WindowRecord* record = layer::FindWindowRecord(hwnd)) {
+        cx = std::clamp(cx, 0, std::max(record->clientWidth - 1, 0));
+        cy = std::clamp(cy, 0, std::max(record->clientHeight - 1, 0));
+    }
     int left = 0, top = 0;
     SDL_GetWindowPosition(reinterpret_cast<SDL_Window*>(hwnd), &left, &top);
     g_cursorScreen = {left + wx, top + wy};

@@ -161,6 +161,10 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
     return CopyName(name, buffer, size, ERROR_BUFFER_OVERFLOW, false);
 }
 
+DWORD GetCurrentProcessId(void) {
+    return DWORD(getpid());
+}
+
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {
     std::string name;
     char record[4096];

@@ -166,6 +166,13 @@ TEST_F(Files, DispositionsAndPathsReportWindowsErrors) {
     EXPECT_EQ(GetFileAttributesA(folder.c_str()), DWORD(FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(GetFileAttributesA(Path("missing").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    // Links are followed; what is neither a folder nor a file of data is a device.
+    ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(symlink(Path("pipe").c_str(), Path("to pipe").c_str()), 0);
+    ASSERT_EQ(symlink(Path("there").c_str(), Path("to there").c_str()), 0);
+    EXPECT_EQ(GetFileAttributesA(Path("to pipe").c_str()), DWORD(FILE_ATTRIBUTE_DEVICE));
+    EXPECT_EQ(GetFileAttributesA("/dev/null"), DWORD(FILE_ATTRIBUTE_DEVICE));
+    EXPECT_EQ(GetFileAttributesA(Path("to there").c_str()), DWORD(FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_TRUE(DeleteFileA(windowsPath.c_str()));
     EXPECT_FALSE(DeleteFileA(windowsPath.c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
