@@ -1,4 +1,5 @@
 // The program's main(): hands WinMain the command line as Windows would.
+#include "platform/linux/UserFolder.h"
 #include "platform/linux/win32/Internal.h"
 
 #include <cstdlib>
@@ -10,6 +11,9 @@ char g_instanceToken;
 } // namespace
 
 int main(int argc, char** argv) {
+    // The program's folder is the one it was started through (a link keeps its own folder); an
+    // installation its user cannot write runs from the user's own program folder instead.
+    layer::SetProgramPath(layer::UserProgramPath(layer::StartedProgramPath(argc > 0 ? argv[0] : nullptr)));
     const char* passed = getenv(layer::kCommandLineVariable);
     std::string commandLine = layer::RecoverCommandLine(argc, const_cast<const char* const*>(argv), passed);
     // Programs started from here must not see the text meant for this one.
