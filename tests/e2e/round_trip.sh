@@ -57,7 +57,7 @@ rt_press() {
 rt_launcher() {
     "$@" >>"$rt_log" 2>&1 &
     rt_launcher_pid=$!
-    rt_dialog=$(rt_window '^Puzzle$') || rt_fail "the launcher's dialog does not open"
+    rt_dialog=$(rt_window '^Puzzle(\.exe)?$') || rt_fail "the launcher's dialog does not open"
     xdotool windowfocus --sync "$rt_dialog"
     sleep 0.5
 }

@@ -3,8 +3,9 @@
 # machine with apt-get, and as the unprivileged user nobody with a fresh home, on a virtual
 # display of its own, starts the launcher with the desktop entry's Exec line: two new games are
 # saved into the user's data folder, listed, one is opened and the other deleted; Game started
-# on a missing picture logs into the same folder and repeats the entry on standard error in
-# UTF-8. Then the package is removed again, and the user's saved game and log are still there.
+# without a start option starts the launcher there; Game started on a missing picture logs into
+# the same folder and repeats the entry on standard error in UTF-8. Then the package is removed
+# again, and the user's saved game and log are still there.
 # Needs root; without it the test is skipped. The package is removed at the end in any case.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -92,6 +93,13 @@ rt_quit_game
 rt_launcher as_nobody sh -c "exec $exec_line"
 rt_delete_first "$data/${saved[kot]}"
 [ -f "$data/${saved[pies]}" ] || rt_fail "the other saved game went too"
+
+# Game without a start option starts the launcher in the same folder.
+rt_launcher as_nobody "$folder/Game"
+cwd=$(readlink "/proc/$(xdotool getwindowpid "$rt_dialog")/cwd")
+[ "$cwd" = "$data" ] || rt_fail "Game started the launcher in $cwd"
+rt_press Escape
+for _ in $(seq 100); do xdotool search --onlyvisible --classname '^Puzzle(\.exe)?$' >/dev/null 2>&1 || break; sleep 0.1; done
 
 # A missing picture: the entry in the user's Errors.log and, in UTF-8, on standard error.
 as_nobody "$folder/Game" --window "--new:brak.jpg?4" 2>"$tmp/stderr" >/dev/null &
