@@ -5,12 +5,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
 // Entries written by this process; an entry that could not be written does not count.
 int g_errorSequence = 0;
+// The entry being written, repeated on standard error once complete.
+std::string g_entryText;
 
 const char* KindName(int kind) {
     switch (kind) {
@@ -26,6 +29,7 @@ const char* KindName(int kind) {
 }
 
 void WriteLine(HANDLE file, const char* text) {
+    g_entryText.append(text).append("\r\n");
     DWORD written = 0;
     WriteFile(file, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
     WriteFile(file, "\r\n", 2, &written, nullptr);
@@ -132,9 +136,11 @@ CError& CError::operator=(const CError& other) {
 void CError::WriteErrorLog() {
     logFile =
         CreateFileA("Errors.log", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (logFile == INVALID_HANDLE_VALUE)
-        return;
-    SetFilePointer(logFile, 0, nullptr, FILE_END);
+    // An unopenable log skips the entry (its number is not used up); standard error still gets it.
+    const bool logged = logFile != INVALID_HANDLE_VALUE;
+    if (logged)
+        SetFilePointer(logFile, 0, nullptr, FILE_END);
+    g_entryText.clear();
 
     char value[512];
 
@@ -167,7 +173,7 @@ void CError::WriteErrorLog() {
     WriteLabelled(logFile, "  Wiersz     : ", value);
 
     WriteLine(logFile, "Błąd");
-    std::snprintf(value, sizeof value, "%i", ++g_errorSequence);
+    std::snprintf(value, sizeof value, "%i", logged ? ++g_errorSequence : g_errorSequence + 1);
     WriteLabelled(logFile, "  Numer      : ", value);
     WriteLabelled(logFile, "  Typ        : ", KindName(kind));
     WriteLabelled(logFile, "  Komunikat  : ", message);
@@ -192,6 +198,9 @@ void CError::WriteErrorLog() {
     }
 
     WriteLine(logFile, "");
-    CloseHandle(logFile);
+    if (logged)
+        CloseHandle(logFile);
     logFile = INVALID_HANDLE_VALUE;
+    OutputDebugStringA(g_entryText.c_str());
+    g_entryText.clear();
 }

@@ -340,6 +340,9 @@ void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
                      void* arguments);
 HLOCAL LocalFree(HLOCAL memory);
+// Writes the Windows-1250 text to standard error as UTF-8 (CR LF becomes LF), for a player who
+// started the program from a terminal.
+void OutputDebugStringA(LPCSTR text);
 
 // ---- Files ----------------------------------------------------------------------------------
 

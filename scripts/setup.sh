@@ -9,6 +9,7 @@ packages=(
     libdevil-dev zlib1g-dev libgtk-3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils imagemagick gzip time python3
+    desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

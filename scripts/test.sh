@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test.
-# Window tests run under xvfb-run when there is no display. Exits non-zero on any failure.
+# Window tests run under xvfb-run when there is no display. Then, as root, builds the Debian
+# package and tests it installed. Exits non-zero on any failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -26,6 +27,10 @@ if [ -n "${DISPLAY:-}" ]; then
 else
     xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_ctest); build='$build'; run_ctest"
 fi
+
+# The Debian package installed into this machine and played as an unprivileged user; skipped
+# (with a message) without root. The package is removed again afterwards.
+bash tests/package/package_test.sh
 
 # The saved-game reader under libFuzzer and AddressSanitizer, for a bounded time.
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

@@ -1,5 +1,8 @@
 // Draws the images that ship in Gfx/: the cursor, the desk tile, the logo, the button atlas and the
 // community logo. Usage: MakeGfx <output folder>. The output is deterministic (fixed noise seeds).
+// MakeGfx --icons <folder> draws the program icon instead (the launcher's and Game's window icon,
+// and the desktop icons in every size): Puzzle<N>.png and ProgramIcon.inc, the 48 x 48 image as
+// ARGB values for Game's window.
 //
 // Everything is drawn in a float RGBA canvas from signed distance functions (anti-aliased edges,
 // outlines and bevels come from the distance), texts with FreeType from a face found by fontconfig,
@@ -677,11 +680,64 @@ CCanvas MakeCommunityLogo(CTextDrawer& font) {
     return cv;
 }
 
+// The program icon: one jigsaw piece with a knob at the top and the right and a hole at the left,
+// designed on a 48 x 48 grid and drawn at any size.
+CCanvas MakeIcon(int size) {
+    CCanvas cv(size, size);
+    const double k = size / 48.0;
+    // Knobs and hole: circles of radius 5.5 whose chords of 9 lie on the edges of the body.
+    const double r = 5.5, rise = std::sqrt(r * r - 4.5 * 4.5);
+    Sdf body = RoundRect(6, 13, 35, 43, 0.8);
+    Sdf piece = Subtract(Union(Union(body, Circle(21, 13 - rise, r)), Circle(35 + rise, 27, r)),
+                         Circle(6 + rise, 27, r));
+    const double outline = std::max(2.0 * k, 1.2); // in pixels, centred on the edge: the design's 2
+    cv.Paint([&](double x, double y) {
+        double u = x / k, v = y / k;
+        double d = piece(u, v) * k; // in pixels, negative inside
+        Rgba c = Mix(Hex(0xFFD35C), Hex(0xE8870E), Clamp01((u + v - 14) / 64));
+        c = Mix(c, Hex(0x6B3A06), Clamp01(d + outline / 2 + 0.5));
+        c.a = Cover(d - outline / 2);
+        return c;
+    });
+    // A highlight along the upper edge.
+    Sdf gleam = Capsule({9.5, 16.5}, {15.5, 16.5}, 0.75);
+    cv.Paint([&](double x, double y) { return Hex(0xFFF4C8, 0.8 * Cover(gleam(x / k, y / k) * k)); });
+    return cv;
+}
+
+void WriteIconPixels(const CCanvas& cv, const std::string& path) {
+    std::vector<uint8_t> rgba = cv.Bytes();
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
+    std::fprintf(f, "// Drawn by tools/MakeGfx --icons: the %d x %d program icon, ARGB, rows from the top.\n",
+                 cv.w, cv.h);
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        std::fprintf(f, "0x%02X%02X%02X%02Xu,%s", rgba[i + 3], rgba[i], rgba[i + 1], rgba[i + 2],
+                     (i / 4 + 1) % 8 == 0 ? "\n" : " ");
+    if (std::fclose(f) != 0)
+        throw std::runtime_error("cannot write " + path);
+    std::printf("wrote %s\n", path.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--icons") {
+        try {
+            std::string out = argv[2];
+            ilInit();
+            for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+                Save(MakeIcon(size), out + "/Puzzle" + std::to_string(size) + ".png", false);
+            WriteIconPixels(MakeIcon(48), out + "/ProgramIcon.inc");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "MakeGfx: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <output folder> | --icons <folder>\n", argv[0]);
         return 2;
     }
     try {

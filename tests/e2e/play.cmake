@@ -5,3 +5,9 @@ if(TARGET Game)
     add_test(NAME play_e2e_solve COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/play_e2e.py $<TARGET_FILE:Game>)
     set_tests_properties(play_e2e_solve PROPERTIES LABELS window TIMEOUT 300)
 endif()
+
+# The launch path of scripts/play.sh: a game saved by Game is listed by the launcher and opens.
+if(TARGET Game AND TARGET Puzzle)
+    add_test(NAME play_e2e_launch COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/play_launch.sh $<TARGET_FILE:Game>)
+    set_tests_properties(play_e2e_launch PROPERTIES LABELS window TIMEOUT 300 RESOURCE_LOCK launcher_xvfb)
+endif()

@@ -159,6 +159,10 @@ roundtrip)
 missing)
     start "--open:nie ma takiej gry.pzz"
     expect_failed_start "Nie mo.* otworzy. pliku z zapisan. gr."
+    # The same entry on standard error, as UTF-8 text.
+    iconv -f CP1250 -t UTF-8 Errors.log | tr -d '\r' >"$work/entry"
+    python3 -c 'import sys; sys.exit(open(sys.argv[1]).read().strip() not in open(sys.argv[2]).read())' \
+        "$work/entry" "$work/out.log" || { echo "standard error lacks the entry"; cat "$work/out.log"; exit 1; }
     ;;
 damaged)
     echo "to nie jest zapisana gra" | gzip >"uszkodzona (12).pzz"

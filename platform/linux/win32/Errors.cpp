@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -156,4 +158,23 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 HLOCAL LocalFree(HLOCAL memory) {
     free(memory);
     return nullptr;
+}
+
+void OutputDebugStringA(LPCSTR text) {
+    if (!text)
+        return;
+    std::string utf8 = layer::Cp1250ToUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i)
+        if (!(utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n'))
+            out += utf8[i];
+    for (size_t at = 0; at < out.size();) {
+        ssize_t written = write(STDERR_FILENO, out.data() + at, out.size() - at);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        at += size_t(written);
+    }
 }

@@ -22,6 +22,11 @@ const std::function<UINT(const char*, UINT)>& WinExecSink();
 const std::string& ModuleFileNameOverride();
 const std::function<void(DWORD)>& SleepSink();
 
+// The program's own path as GetModuleFileNameA reports it (System.cpp): set by main() to the
+// path the program was started through, or its per-user stand-in; until then the program file.
+void SetProgramPath(const std::string& path);
+std::string ProgramPath();
+
 // errno -> Windows system error code.
 DWORD ErrorFromErrno(int error);
 // Sets the last error from errno and returns it.

@@ -1,4 +1,5 @@
 // The program's main(): hands WinMain the command line as Windows would.
+#include "platform/linux/UserFolder.h"
 #include "platform/linux/win32/Internal.h"
 
 #include <cstdio>
@@ -12,6 +13,9 @@ char g_instanceToken;
 } // namespace
 
 int main(int argc, char** argv) {
+    // The program's folder is the one it was started through (a link keeps its own folder); an
+    // installation its user cannot write runs from the user's own program folder instead.
+    layer::SetProgramPath(layer::UserProgramPath(layer::StartedProgramPath(argc > 0 ? argv[0] : nullptr)));
     const char* passed = getenv(layer::kCommandLineVariable);
     std::vector<std::string> leftOut;
     std::string commandLine =

@@ -28,13 +28,11 @@ bool EndsWithExe(const std::string& name) {
     return tail == ".exe";
 }
 
+// The folder of the program's own path (GetModuleFileNameA's), not of the file it links to.
 std::string ProgramFolder() {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return std::string();
-    std::string folder(path, size_t(length));
-    return folder.substr(0, folder.find_last_of('/') + 1);
+    std::string folder = layer::ProgramPath();
+    size_t slash = folder.find_last_of('/');
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
 // Where Windows would find the program: a name with a folder part as given (relative to the

@@ -36,10 +36,18 @@ void Sleep(DWORD milliseconds) {
 }
 
 namespace {
+std::string g_programPath;
+} // namespace
 
-std::string ProgramPath() {
+void layer::SetProgramPath(const std::string& path) {
+    g_programPath = path;
+}
+
+std::string layer::ProgramPath() {
     if (!layer::ModuleFileNameOverride().empty())
         return layer::ModuleFileNameOverride();
+    if (!g_programPath.empty())
+        return g_programPath;
     char path[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0)
@@ -47,14 +55,12 @@ std::string ProgramPath() {
     return std::string(path, size_t(length));
 }
 
-} // namespace
-
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     if (module) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    std::string path = ProgramPath();
+    std::string path = layer::ProgramPath();
     if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

@@ -1,9 +1,14 @@
 // Window classes and windows over SDL2. A window handle is the SDL_Window itself.
 #include "platform/linux/Letterbox.h"
+#include "platform/linux/ProgramIcon.h"
 #include "platform/linux/SdlVideo.h"
 #include "platform/linux/win32/Internal.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xutil.h>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -63,6 +68,33 @@ bool EnsureVideo() {
         return true;
     layer::EnsureEvents();
     return layer::InitVideo();
+}
+
+// What a desktop needs to know about a new, not yet shown window: the window class (X11's
+// WM_CLASS, so that task bars group the windows under their desktop entry) and the program's
+// icon. Both are set before the window is mapped, where window managers read them.
+void DescribeToDesktop(SDL_Window* window, const char* className) {
+    if (&layer::g_programIcon && layer::g_programIcon.argb) {
+        const layer::ProgramIcon& icon = layer::g_programIcon;
+        SDL_Surface* surface =
+            SDL_CreateRGBSurfaceFrom(const_cast<uint32_t*>(icon.argb), icon.width, icon.height, 32,
+                                     icon.width * 4, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+        if (surface) {
+            SDL_SetWindowIcon(window, surface);
+            SDL_FreeSurface(surface);
+        }
+    }
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        std::string name = className;
+        XClassHint hint{name.data(), name.data()};
+        XSetClassHint(info.info.x11.display, info.info.x11.window, &hint);
+    }
+#else
+    (void)className;
+#endif
 }
 
 } // namespace
@@ -164,7 +196,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     clientWidth = std::max(1, clientWidth);
     clientHeight = std::max(1, clientHeight);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | ((style & WS_VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+    // Made hidden and shown once the desktop knows its class and icon.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (fullScreen)
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
     if (!fullScreen && (style & WS_THICKFRAME))
@@ -194,6 +227,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         SetLastError(ERROR_NOT_SUPPORTED);
         return nullptr;
     }
+    DescribeToDesktop(window, windowClass->name.c_str());
+    if (style & WS_VISIBLE)
+        SDL_ShowWindow(window);
     SDL_ShowCursor(g_cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
     SDL_StartTextInput();
 

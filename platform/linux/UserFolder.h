@@ -1,0 +1,22 @@
+// Where an installed program runs from. Both programs (Game through the layer's main(), the
+// launcher in its own main()) ask the same question at start, so they agree on one folder.
+#pragma once
+
+#include <string>
+
+namespace layer {
+
+// The path the running program was started through: argv[0] made absolute when it names the
+// running program file (so a link to the program keeps the link's folder), otherwise the
+// program file itself (/proc/self/exe). Call before the current directory changes.
+std::string StartedProgramPath(const char* argv0);
+
+// The path the program should take as its own. When the folder of programPath can be
+// written, that is programPath itself. Otherwise it is the same name in the user's program
+// folder, $XDG_DATA_HOME/tarvenkol-puzzle (~/.local/share/tarvenkol-puzzle when unset),
+// which is made when missing and holds links named Game, Puzzle and Gfx to the installed
+// ones (a link that points elsewhere is renewed; anything else of those names is left).
+// When that folder cannot be made, programPath is returned unchanged.
+std::string UserProgramPath(const std::string& programPath);
+
+} // namespace layer
