@@ -1,5 +1,5 @@
 #include "LauncherDialog.h"
-#include "platform/linux/UserFolder.h"
+#include "ProgramFolder.h"
 
 #include <glib/gstdio.h>
 
@@ -10,8 +10,8 @@ namespace {
 // The launcher's own path; from an installation its user cannot write, its stand-in in the
 // user's program folder, which then becomes the current directory (saved games live there).
 std::string LauncherProgramPath(const char* argv0) {
-    std::string started = layer::StartedProgramPath(argv0);
-    std::string own = layer::UserProgramPath(started);
+    std::string started = StartedLauncherPath(argv0);
+    std::string own = OwnLauncherPath(started);
     if (own != started) {
         gchar* folder = g_path_get_dirname(own.c_str());
         if (g_chdir(folder) != 0)

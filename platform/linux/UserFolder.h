@@ -1,5 +1,6 @@
-// Where an installed program runs from. Both programs (Game through the layer's main(), the
-// launcher in its own main()) ask the same question at start, so they agree on one folder.
+// Where an installed Game runs from (the layer's main() asks at start). The launcher, which
+// shares no code with Game, answers the same question by the same rule in its own main(), so
+// the two agree on one folder.
 #pragma once
 
 #include <string>
