@@ -20,6 +20,7 @@ const std::function<void(DWORD, DWORD)>& BeepSink();
 const std::function<UINT(const char*, UINT)>& WinExecSink();
 const std::string& ModuleFileNameOverride();
 const std::function<void(DWORD)>& SleepSink();
+const std::string& HelperFolder();
 
 // errno -> Windows system error code.
 DWORD ErrorFromErrno(int error);

@@ -1,0 +1,164 @@
+#include "decoder/GuardedMemory.h"
+
+#include <IL/il.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace decoder {
+
+namespace {
+
+constexpr uint64_t kHeadMagic = 0x6b636f6c42474450ull; // "PDGBlock"
+constexpr uint8_t kFill = 0xA5;
+constexpr size_t kTail = 32;               // guard bytes after a small block
+constexpr size_t kLargeBlock = 256u << 10; // from here on a block ends at an inaccessible page
+constexpr size_t kPeekSize = 16u << 20;
+
+// Sits right before the caller's bytes. A block is either taken from malloc (mapped == 0) or
+// mapped on its own, ending just before a page that cannot be touched.
+struct alignas(16) Header {
+    uint64_t magic;
+    size_t size;
+    void* base;
+    size_t mapped;
+    Header* prev;
+    Header* next;
+    uint64_t check; // magic ^ size: a header that is only partly overwritten is noticed too
+};
+
+Header* g_blocks = nullptr;
+size_t g_count = 0;
+size_t g_live = 0;
+size_t g_budget = 0;
+int32_t g_largestSide = 0;
+int32_t g_refusedWidth = 0;
+int32_t g_refusedHeight = 0;
+
+size_t RoundUp(size_t value, size_t step) {
+    return (value + step - 1) / step * step;
+}
+
+bool HeaderIntact(const Header* h) {
+    return h->magic == kHeadMagic && h->check == (kHeadMagic ^ h->size);
+}
+
+bool TailIntact(const Header* h) {
+    const uint8_t* tail = reinterpret_cast<const uint8_t*>(h + 1) + h->size;
+    const size_t length = h->mapped ? RoundUp(h->size, 16) - h->size : kTail;
+    for (size_t i = 0; i < length; ++i) {
+        if (tail[i] != kFill) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void* ILAPIENTRY GuardedAlloc(const ILsizei size) {
+    if (size > g_budget || g_live > g_budget - size) {
+        return nullptr;
+    }
+    if (size >= kPeekSize && g_largestSide > 0) {
+        // Image buffers are requested once the size is set: a picture no device can show is
+        // refused before its pixels are decoded.
+        const ILint width = ilGetInteger(IL_IMAGE_WIDTH);
+        const ILint height = ilGetInteger(IL_IMAGE_HEIGHT);
+        if (width > g_largestSide || height > g_largestSide) {
+            g_refusedWidth = width;
+            g_refusedHeight = height;
+            return nullptr;
+        }
+    }
+    Header* h = nullptr;
+    if (size < kLargeBlock) {
+        void* base = std::malloc(sizeof(Header) + size + kTail);
+        if (!base) {
+            return nullptr;
+        }
+        h = static_cast<Header*>(base);
+        h->base = base;
+        h->mapped = 0;
+        std::memset(reinterpret_cast<uint8_t*>(h + 1) + size, kFill, kTail);
+    } else {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t body = RoundUp(sizeof(Header) + RoundUp(size, 16), page);
+        void* base = mmap(nullptr, body + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) {
+            return nullptr;
+        }
+        if (mprotect(static_cast<uint8_t*>(base) + body, page, PROT_NONE) != 0) {
+            munmap(base, body + page);
+            return nullptr;
+        }
+        uint8_t* user = static_cast<uint8_t*>(base) + body - RoundUp(size, 16);
+        h = reinterpret_cast<Header*>(user) - 1;
+        h->base = base;
+        h->mapped = body + page;
+        std::memset(user + size, kFill, RoundUp(size, 16) - size);
+    }
+    h->magic = kHeadMagic;
+    h->size = size;
+    h->check = kHeadMagic ^ size;
+    h->prev = nullptr;
+    h->next = g_blocks;
+    if (g_blocks) {
+        g_blocks->prev = h;
+    }
+    g_blocks = h;
+    ++g_count;
+    g_live += size;
+    return h + 1;
+}
+
+void ILAPIENTRY GuardedFree(const void* pointer) {
+    if (!pointer) {
+        return;
+    }
+    Header* h = const_cast<Header*>(static_cast<const Header*>(pointer)) - 1;
+    // A block freed twice, a pointer the allocator never gave, or an overflow: the picture has
+    // driven the library off its rails; nothing it produced can be trusted.
+    if (!HeaderIntact(h) || !TailIntact(h)) {
+        std::abort();
+    }
+    (h->prev ? h->prev->next : g_blocks) = h->next;
+    if (h->next) {
+        h->next->prev = h->prev;
+    }
+    --g_count;
+    g_live -= h->size;
+    h->magic = 0;
+    h->check = 0;
+    if (h->mapped) {
+        munmap(h->base, h->mapped);
+    } else {
+        std::free(h->base);
+    }
+}
+
+} // namespace
+
+void InstallGuardedMemory(size_t budget, int32_t largestSide) {
+    g_budget = budget;
+    g_largestSide = largestSide;
+    ilSetMemory(GuardedAlloc, GuardedFree);
+}
+
+bool GuardsIntact() {
+    size_t seen = 0;
+    for (const Header* h = g_blocks; h; h = h->next) {
+        if (++seen > g_count || !HeaderIntact(h) || !TailIntact(h) || (h->next && h->next->prev != h)) {
+            return false;
+        }
+    }
+    return seen == g_count;
+}
+
+bool RefusedPictureSize(int32_t& width, int32_t& height) {
+    width = g_refusedWidth;
+    height = g_refusedHeight;
+    return width > 0 && height > 0;
+}
+
+} // namespace decoder
