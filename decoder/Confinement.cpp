@@ -141,7 +141,7 @@ bool FilterSystemCalls(int output) {
     f.AllowIfClear(SYS_mprotect, 2, PROT_EXEC, SECCOMP_RET_KILL_PROCESS);
     // The run of the process itself.
     for (long nr : {SYS_exit, SYS_exit_group, SYS_rt_sigreturn, SYS_rt_sigprocmask, SYS_futex, SYS_getrandom,
-                    SYS_clock_gettime, SYS_gettid, SYS_getpid, SYS_tgkill, SYS_sched_yield})
+                    SYS_clock_gettime, SYS_gettid, SYS_getpid, SYS_tgkill, SYS_sched_yield, SYS_sysinfo})
         f.Allow(nr);
         // Files are opened for reading only (Landlock narrows that to the picture).
 #ifdef SYS_open
@@ -151,7 +151,9 @@ bool FilterSystemCalls(int output) {
     // Writing only to Game (the shared memory is written through its mapping); a library's
     // message to the error output is refused quietly.
     f.AllowIfEquals(SYS_write, 0, static_cast<uint32_t>(output), SECCOMP_RET_ERRNO | EBADF);
-    f.Return(SECCOMP_RET_KILL_PROCESS);
+    // Anything else fails as if the kernel did not have it (libraries ask for system facts and
+    // cope without).
+    f.Return(SECCOMP_RET_ERRNO | ENOSYS);
 
     sock_fprog program{static_cast<unsigned short>(f.Code().size()), f.Code().data()};
     return prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;

@@ -13,12 +13,14 @@ namespace {
 
 constexpr uint64_t kHeadMagic = 0x6b636f6c42474450ull; // "PDGBlock"
 constexpr uint8_t kFill = 0xA5;
-constexpr size_t kTail = 32;               // guard bytes after a small block
-constexpr size_t kLargeBlock = 256u << 10; // from here on a block ends at an inaccessible page
 constexpr size_t kPeekSize = 16u << 20;
+// Inaccessible address space after every block: the library's stray reads run a long way past
+// the end of a buffer (tens of kilobytes), not just a few bytes. Only address space, no memory.
+constexpr size_t kGuard = 1u << 20;
 
-// Sits right before the caller's bytes. A block is either taken from malloc (mapped == 0) or
-// mapped on its own, ending just before a page that cannot be touched.
+// Sits right before the caller's bytes. Every block is mapped on its own and ends (rounded up to
+// 16 bytes, the rest filled with a known pattern) just before a megabyte that cannot be touched,
+// so that reading or writing past its end stops the process at once.
 struct alignas(16) Header {
     uint64_t magic;
     size_t size;
@@ -47,7 +49,7 @@ bool HeaderIntact(const Header* h) {
 
 bool TailIntact(const Header* h) {
     const uint8_t* tail = reinterpret_cast<const uint8_t*>(h + 1) + h->size;
-    const size_t length = h->mapped ? RoundUp(h->size, 16) - h->size : kTail;
+    const size_t length = RoundUp(h->size, 16) - h->size;
     for (size_t i = 0; i < length; ++i) {
         if (tail[i] != kFill) {
             return false;
@@ -71,33 +73,21 @@ void* ILAPIENTRY GuardedAlloc(const ILsizei size) {
             return nullptr;
         }
     }
-    Header* h = nullptr;
-    if (size < kLargeBlock) {
-        void* base = std::malloc(sizeof(Header) + size + kTail);
-        if (!base) {
-            return nullptr;
-        }
-        h = static_cast<Header*>(base);
-        h->base = base;
-        h->mapped = 0;
-        std::memset(reinterpret_cast<uint8_t*>(h + 1) + size, kFill, kTail);
-    } else {
-        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        const size_t body = RoundUp(sizeof(Header) + RoundUp(size, 16), page);
-        void* base = mmap(nullptr, body + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (base == MAP_FAILED) {
-            return nullptr;
-        }
-        if (mprotect(static_cast<uint8_t*>(base) + body, page, PROT_NONE) != 0) {
-            munmap(base, body + page);
-            return nullptr;
-        }
-        uint8_t* user = static_cast<uint8_t*>(base) + body - RoundUp(size, 16);
-        h = reinterpret_cast<Header*>(user) - 1;
-        h->base = base;
-        h->mapped = body + page;
-        std::memset(user + size, kFill, RoundUp(size, 16) - size);
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t body = RoundUp(sizeof(Header) + RoundUp(size, 16), page);
+    void* base = mmap(nullptr, body + kGuard, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) {
+        return nullptr;
     }
+    if (mprotect(static_cast<uint8_t*>(base) + body, kGuard, PROT_NONE) != 0) {
+        munmap(base, body + kGuard);
+        return nullptr;
+    }
+    uint8_t* user = static_cast<uint8_t*>(base) + body - RoundUp(size, 16);
+    Header* h = reinterpret_cast<Header*>(user) - 1;
+    h->base = base;
+    h->mapped = body + kGuard;
+    std::memset(user + size, kFill, RoundUp(size, 16) - size);
     h->magic = kHeadMagic;
     h->size = size;
     h->check = kHeadMagic ^ size;
@@ -130,11 +120,7 @@ void ILAPIENTRY GuardedFree(const void* pointer) {
     g_live -= h->size;
     h->magic = 0;
     h->check = 0;
-    if (h->mapped) {
-        munmap(h->base, h->mapped);
-    } else {
-        std::free(h->base);
-    }
+    munmap(h->base, h->mapped);
 }
 
 } // namespace

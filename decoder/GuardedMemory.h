@@ -1,5 +1,6 @@
-// The decoder's allocator for the image library: every block is bounded by guards that an
-// overflowing write destroys, and the whole library is held to a memory budget.
+// The decoder's allocator for the image library: every block ends at an inaccessible page and
+// carries guards that an overflowing write destroys, and the whole library is held to a memory
+// budget.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,12 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr int32_t kLargestPlausibleSide = 65535;
+
+} // namespace
+
 CPictureDecoder::Load CPictureDecoder::Open(const std::string& path, int largestSide) {
     Close();
     m_tooLarge = false;
@@ -25,7 +31,9 @@ CPictureDecoder::Load CPictureDecoder::Open(const std::string& path, int largest
         m_height = header.height;
         return Load::Loaded;
     }
-    const bool larger = header.width >= 1 && header.height >= 1 &&
+    // A side beyond any real picture's is a damaged header, not a picture too large to show.
+    const bool larger = header.width >= 1 && header.height >= 1 && header.width <= kLargestPlausibleSide &&
+                        header.height <= kLargestPlausibleSide &&
                         (header.width > m_largestSide || header.height > m_largestSide);
     Close();
     // A picture decoded whole although larger than the limit is just as useless.
