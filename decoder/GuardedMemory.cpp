@@ -141,6 +141,15 @@ bool GuardsIntact() {
     return seen == g_count;
 }
 
+size_t BlockSize(const void* pointer) {
+    for (const Header* h = g_blocks; h; h = h->next) {
+        if (h + 1 == pointer) {
+            return h->size;
+        }
+    }
+    return 0;
+}
+
 bool RefusedPictureSize(int32_t& width, int32_t& height) {
     width = g_refusedWidth;
     height = g_refusedHeight;

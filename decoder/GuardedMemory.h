@@ -17,6 +17,9 @@ void InstallGuardedMemory(size_t budget, int32_t largestSide);
 // True when every live block's guards are intact.
 bool GuardsIntact();
 
+// The size of a live block from its start, or 0 when `pointer` is not one.
+size_t BlockSize(const void* pointer);
+
 // The size of the picture whose memory was refused for being too large, or false.
 bool RefusedPictureSize(int32_t& width, int32_t& height);
 

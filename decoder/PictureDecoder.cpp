@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -91,13 +92,66 @@ bool PixelDescriptionConsistent() {
 // top-down, whatever origin it reports (TGA and Photo CD report lower-left). The reader is the
 // one DevIL chose: by extension, or by the file's content when the extension is not one it knows
 // (a bottom-up BMP named .dib or without extension, SGI named .rgb).
-bool NeedsFlip(const char* path) {
-    if (ilGetInteger(IL_IMAGE_ORIGIN) != IL_ORIGIN_LOWER_LEFT)
+ILenum ReaderOf(const char* path) {
+    const ILenum type = ilTypeFromExt(path);
+    return type != IL_TYPE_UNKNOWN ? type : ilDetermineType(path);
+}
+
+bool NeedsFlip(ILenum reader) {
+    return ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT &&
+           (reader == IL_BMP || reader == IL_SGI || reader == IL_TIF || reader == IL_ICO);
+}
+
+// Whether a JPEG file carries Adobe's APP14 marker, which says its CMYK channels are stored
+// inverted (255 = no ink), as every common writer stores them. Reads the markers before the
+// first scan.
+bool HasAdobeMarker(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    uint8_t head[65536];
+    ssize_t length = 0;
+    for (ssize_t n; length < static_cast<ssize_t>(sizeof head) &&
+                    (n = read(fd, head + length, sizeof head - static_cast<size_t>(length))) > 0;)
+        length += n;
+    close(fd);
+    for (ssize_t at = 2; at + 4 <= length && head[at] == 0xFF;) {
+        const int marker = head[at + 1];
+        const int size = head[at + 2] << 8 | head[at + 3];
+        if (marker == 0xDA || size < 2)
+            break;
+        if (marker == 0xEE && size >= 7 && at + 9 <= length && std::memcmp(head + at + 4, "Adobe", 5) == 0)
+            return true;
+        at += 2 + size;
+    }
+    return false;
+}
+
+// DevIL hands over the four channels of a CMYK (or YCCK) JPEG as if they were red, green, blue
+// and alpha. They are turned into the colours they print as, the conversion without a colour
+// profile that ImageMagick also makes: each colour = (1 - ink) x (1 - black).
+bool ConvertCmyk(const char* path) {
+    const size_t pixels = static_cast<size_t>(ilGetInteger(IL_IMAGE_WIDTH)) * ilGetInteger(IL_IMAGE_HEIGHT) *
+                          ilGetInteger(IL_IMAGE_DEPTH);
+    uint8_t* data = ilGetData();
+    if (!data || BlockSize(data) < pixels * 4)
         return false;
-    ILenum type = ilTypeFromExt(path);
-    if (type == IL_TYPE_UNKNOWN)
-        type = ilDetermineType(path);
-    return type == IL_BMP || type == IL_SGI || type == IL_TIF || type == IL_ICO;
+    const bool inverted = HasAdobeMarker(path);
+    for (size_t i = 0; i < pixels; ++i) {
+        uint8_t* p = data + i * 4;
+        const unsigned k = inverted ? p[3] : 255u - p[3];
+        for (int c = 0; c < 3; ++c) {
+            const unsigned paper = inverted ? p[c] : 255u - p[c];
+            p[c] = static_cast<uint8_t>((paper * k + 127) / 255);
+        }
+        p[3] = 255;
+    }
+    return true;
+}
+
+bool IsCmykJpeg(ILenum reader) {
+    return reader == IL_JPG && ilGetInteger(IL_IMAGE_FORMAT) == IL_RGBA && ilGetInteger(IL_IMAGE_BPP) == 4 &&
+           ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_BYTE;
 }
 
 Step CopyOut(ILuint names[2], const DecodeRequest& request, int32_t width, int32_t height, uint8_t* shared) {
@@ -136,8 +190,10 @@ int Decode(const char* path, int picture) {
     struct stat info {};
     if (fstat(picture, &info) == 0 && S_ISREG(info.st_mode)) {
         ilLoadImage(path);
-        if (ilGetError() == IL_NO_ERROR && PixelDescriptionConsistent()) {
-            if (NeedsFlip(path))
+        const bool loaded = ilGetError() == IL_NO_ERROR && PixelDescriptionConsistent();
+        const ILenum reader = loaded ? ReaderOf(path) : IL_TYPE_UNKNOWN;
+        if (loaded && (!IsCmykJpeg(reader) || ConvertCmyk(path))) {
+            if (NeedsFlip(reader))
                 iluFlipImage();
             header.status = kLoaded;
             header.width = ilGetInteger(IL_IMAGE_WIDTH);
