@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kStream = 0;
 constexpr int kShared = 3;
-constexpr unsigned kCpuSeconds = 10;
+constexpr unsigned kCpuSeconds = 5;
 // Bytes of the largest picture the device can show, per pixel, as the library may hold it at
 // once: the picture in up to four 16-bit channels, its copy for the thumbnail and the format
 // conversion of a pixel copy. Address space beyond that is left for code and the readers' own

@@ -17,7 +17,7 @@ class CPictureDecoder {
     enum class Copy { Done, Failed, BindThumbnail, CopyImage, Filter, Scale, ThumbnailPixels, PicturePixels };
 
     // The whole exchange, from start to the decoder's end, must be over within this time.
-    static constexpr unsigned kTimeLimitMs = 15000;
+    static constexpr unsigned kTimeLimitMs = 10000;
 
     // Starts the decoder on `path`, which loads the picture and turns it the right way up.
     // largestSide: the device's texture limit; a larger picture is reported as TooLarge with its
