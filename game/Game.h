@@ -2,8 +2,9 @@
 // compute it (cutting, atlas texels, scattering, snapping, the saved-game bytes) are plain
 // functions in files of their own, which this class calls.
 //
-// Operations are implemented in files by subject: Game.cpp (life cycle), Picture.cpp (DevIL),
-// Cutting.cpp, Atlas.cpp, Start.cpp, Play.cpp, BoardDraw.cpp, SaveGame.cpp.
+// Operations are implemented in files by subject: Game.cpp (life cycle), Picture.cpp (picture
+// loading through the decoder program), Cutting.cpp, Atlas.cpp, Start.cpp, Play.cpp,
+// BoardDraw.cpp, SaveGame.cpp.
 #pragma once
 
 #include "framework/Scene.h"
