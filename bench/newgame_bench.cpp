@@ -116,9 +116,9 @@ void BM_DecoderProcess(benchmark::State& state) {
         }
         int thumbWidth = 0, thumbHeight = 0;
         ThumbnailSize(decoder.Width(), decoder.Height(), thumbWidth, thumbHeight);
-        RgbImage scaled(thumbWidth, thumbHeight), rgb(decoder.Width(), decoder.Height());
-        if (decoder.Decode(thumbWidth, thumbHeight) != CPictureDecoder::Copy::Done || !decoder.ReadThumbnail(scaled) ||
-            !decoder.ReadPicture(rgb)) {
+        RgbImage scaled(thumbWidth, thumbHeight), rgb;
+        if (decoder.Decode(thumbWidth, thumbHeight) != CPictureDecoder::Copy::Done ||
+            !decoder.ReadThumbnail(scaled) || !decoder.ReadPicture(rgb)) {
             state.SkipWithError("the decoder failed");
             break;
         }

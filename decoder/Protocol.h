@@ -5,7 +5,7 @@
 //   decoder sends:  DecodedHeader  (after loading and turning the picture the right way up)
 //   Game sends:     DecodeRequest  (the thumbnail size), or ends the exchange; it has sized and
 //                   sealed the shared memory file for exactly the bytes below
-//   decoder writes: the thumbnail's RGB bytes, then the picture's, into the shared memory file
+//   decoder writes: the picture's RGB bytes, then the thumbnail's, into the shared memory file
 //   decoder sends:  DecodedResult, then ends with exit code 0
 //
 // The decoder is not trusted: Game checks every field and every size it receives.

@@ -54,6 +54,7 @@ class CGame : public CScene {
     void CheckPictureSize(const CPictureDecoder& decoder);
     // Refuses, before anything is decoded further, a picture whose atlas the device cannot make.
     void CheckAtlasFits(const CPictureDecoder& decoder);
+    // Makes rgb the whole picture (areaWidth x areaHeight as loaded).
     void CopyPicturePixels(CPictureDecoder& decoder, RgbImage& rgb);
     RgbImage ScaleThumbnailImage(CPictureDecoder& decoder);
 

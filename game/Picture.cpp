@@ -75,7 +75,6 @@ void CGame::CopyPicturePixels(CPictureDecoder& decoder, RgbImage& rgb) {
     if (!decoder.ReadPicture(rgb)) {
         ThrowUnreadable(path);
     }
-    decoder.Close();
 }
 
 RgbImage CGame::ScaleThumbnailImage(CPictureDecoder& decoder) {

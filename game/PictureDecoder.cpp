@@ -63,8 +63,10 @@ CPictureDecoder::Copy CPictureDecoder::DecodeOnce(int thumbWidth, int thumbHeigh
                            3;
     const decoder::DecodeRequest request{decoder::kMagic, thumbWidth, thumbHeight};
     decoder::DecodedResult result{};
+    // The result comes once the guards of every library block have been found intact; the
+    // decoder then ends without cleaning up, and is reaped by Close.
     if (!m_helper.SizeShared(bytes) || !m_helper.Write(&request, sizeof request) ||
-        !m_helper.Read(&result, sizeof result) || result.magic != decoder::kMagic || !m_helper.Wait()) {
+        !m_helper.Read(&result, sizeof result) || result.magic != decoder::kMagic) {
         Close();
         return Copy::Failed;
     }
@@ -91,13 +93,23 @@ CPictureDecoder::Copy CPictureDecoder::DecodeOnce(int thumbWidth, int thumbHeigh
 bool CPictureDecoder::ReadThumbnail(RgbImage& scaled) {
     return (m_copy == Copy::Done || m_copy == Copy::PicturePixels) && scaled.width == m_thumbWidth &&
            scaled.height == m_thumbHeight &&
-           m_helper.ReadShared(0, scaled.data.get(), static_cast<size_t>(m_thumbWidth) * m_thumbHeight * 3);
+           m_helper.ReadShared(static_cast<uint64_t>(m_width) * static_cast<uint64_t>(m_height) * 3,
+                               scaled.data.get(), static_cast<size_t>(m_thumbWidth) * m_thumbHeight * 3);
 }
 
 bool CPictureDecoder::ReadPicture(RgbImage& rgb) {
-    return m_copy == Copy::Done && rgb.width == m_width && rgb.height == m_height &&
-           m_helper.ReadShared(static_cast<uint64_t>(m_thumbWidth) * m_thumbHeight * 3, rgb.data.get(),
-                               static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 3);
+    if (m_copy != Copy::Done) {
+        return false;
+    }
+    // The decoder's bytes are used where they are, without a copy.
+    std::shared_ptr<uint8_t[]> pixels =
+        m_helper.MapShared(static_cast<uint64_t>(m_width) * static_cast<uint64_t>(m_height) * 3);
+    m_helper.DropShared();
+    if (!pixels) {
+        return false;
+    }
+    rgb = RgbImage(m_width, m_height, std::move(pixels));
+    return true;
 }
 
 void CPictureDecoder::Close() {

@@ -30,14 +30,16 @@ class CPictureDecoder {
     bool TooLarge() const { return m_tooLarge; }
 
     // Asks for the thumbnail scaled to thumbWidth x thumbHeight and the whole picture's pixels,
-    // and waits until the decoder has ended. Failed covers every way the decoder can fail; the
+    // and waits for the decoder's answer. Failed covers every way the decoder can fail; the
     // other values name the library step that reported an error.
     Copy Decode(int thumbWidth, int thumbHeight);
     // What the last Decode returned.
     Copy LastCopy() const { return m_copy; }
-    // The pixels after Decode (the thumbnail also when only the picture's copy failed); false if
-    // they cannot be read back. The image must have the thumbnail's, or the picture's, size.
+    // The thumbnail's pixels after Decode (also when only the picture's copy failed) into an
+    // image of the thumbnail's size; false if they cannot be read back.
     bool ReadThumbnail(RgbImage& scaled);
+    // Makes rgb the picture's pixels (the decoder's own bytes, shared, not copied); false if they
+    // cannot be read back. Call after ReadThumbnail: the shared memory is then closed.
     bool ReadPicture(RgbImage& rgb);
 
     // Ends the decoder (killed if it still runs).

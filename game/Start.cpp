@@ -21,7 +21,6 @@ void CGame::CreateResources() {
                 CheckPictureSize(decoder);
                 CheckAtlasFits(decoder);
                 BuildThumbnail(decoder);
-                rgb = RgbImage(areaWidth, areaHeight);
                 CopyPicturePixels(decoder, rgb);
                 ComputeGrid();
                 PlaceGridLines();

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ class CHelperProcess {
     bool SizeShared(uint64_t size);
     // `size` bytes from `offset` of the shared memory file.
     bool ReadShared(uint64_t offset, void* buffer, size_t size);
+    // The first `size` bytes of the shared memory file, mapped read-only into this process (they
+    // stay valid when the file is closed or the helper ends); null on failure.
+    std::shared_ptr<uint8_t[]> MapShared(uint64_t size);
+    // Closes the shared memory file (the helper may still hold it until it ends).
+    void DropShared();
     // Waits for the helper to end; true when it exited by itself with exit code 0 in time.
     bool Wait();
     // Kills the helper if it still runs, reaps it and closes everything.

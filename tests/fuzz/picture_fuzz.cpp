@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ThumbnailSize(decoder.Width(), decoder.Height(), thumbWidth, thumbHeight);
     if (decoder.Decode(thumbWidth, thumbHeight) == CPictureDecoder::Copy::Done) {
         RgbImage scaled(thumbWidth, thumbHeight);
-        RgbImage picture(decoder.Width(), decoder.Height());
+        RgbImage picture;
         if (!decoder.ReadThumbnail(scaled) || !decoder.ReadPicture(picture)) {
             std::abort(); // a finished decode is read back whole
         }
