@@ -1,6 +1,7 @@
 #include "decoder/Confinement.h"
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -160,6 +161,13 @@ bool FilterSystemCalls(int output) {
 }
 
 } // namespace
+
+void EndWithParent() {
+    const pid_t parent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+        _exit(0);
+}
 
 void LimitResources(unsigned cpuSeconds, size_t addressSpace) {
     const rlimit cpu{cpuSeconds, cpuSeconds + 1};

@@ -6,6 +6,9 @@
 
 namespace decoder {
 
+// The process is killed when the program that started it ends (and ends now if it already has).
+void EndWithParent();
+
 // Processor time, address space and file size limits of this process; no core dumps.
 void LimitResources(unsigned cpuSeconds, size_t addressSpace);
 

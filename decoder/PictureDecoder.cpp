@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
     if (side < 1 || side > kLargestSide)
         return 2;
     const size_t area = static_cast<size_t>(side) * static_cast<size_t>(side);
+    EndWithParent();
     CloseDescriptorsAbove(kShared);
     LimitResources(kCpuSeconds, kProgramAddressSpace + area * (kLibraryBytesPerPixel + 3));
 
