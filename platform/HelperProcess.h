@@ -21,8 +21,9 @@ class CHelperProcess {
     CHelperProcess& operator=(const CHelperProcess&) = delete;
 
     // Starts program `name` from the running program's folder with the arguments; the stream is
-    // its descriptors 0 and 1, the shared memory file its descriptor 3, nothing else is
-    // inherited. Everything must be over `milliseconds` from now. False when it cannot start.
+    // its descriptors 0 and 1, the error output stays 2, the shared memory file is 3, nothing
+    // else is inherited. Everything must be over `milliseconds` from now. False when it cannot
+    // start.
     bool Start(const char* name, const std::vector<std::string>& arguments, DWORD milliseconds);
     // Exactly `size` bytes from the stream; false at its end, on an error or at the deadline.
     bool Read(void* buffer, size_t size);
@@ -37,8 +38,6 @@ class CHelperProcess {
     std::shared_ptr<uint8_t[]> MapShared(uint64_t size);
     // Closes the shared memory file (the helper may still hold it until it ends).
     void DropShared();
-    // Waits for the helper to end; true when it exited by itself with exit code 0 in time.
-    bool Wait();
     // Kills the helper if it still runs, reaps it and closes everything.
     void Stop();
 
@@ -46,7 +45,6 @@ class CHelperProcess {
     bool WaitReady(int fd, short events);
 
     int m_pid = -1;
-    int m_pidFd = -1;
     int m_stream = -1;
     int m_shared = -1;
     uint64_t m_deadline = 0;

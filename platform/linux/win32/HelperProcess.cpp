@@ -1,5 +1,5 @@
-// CHelperProcess: posix_spawn with a socket pair, a sealed memory file and a process descriptor,
-// every wait bounded by poll.
+// CHelperProcess: posix_spawn with a socket pair and a sealed memory file, every wait bounded by
+// poll.
 #include "platform/HelperProcess.h"
 #include "platform/linux/Hooks.h"
 #include "platform/linux/win32/Internal.h"
@@ -14,7 +14,6 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,16 +27,30 @@ uint64_t NowMs() {
     return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
 }
 
-std::string ProgramFolder() {
-    const std::string& folder = layer::HelperFolder();
-    if (!folder.empty())
-        return folder + "/";
+std::string ExecutableFolder() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0)
         return std::string();
     const std::string self(path, static_cast<size_t>(length));
     return self.substr(0, self.find_last_of('/') + 1);
+}
+
+// The helper beside the running program; failing that (a program copied out of its folder
+// alone, as tests do), the one in the folder the build put it in.
+std::string FindHelper(const char* name) {
+    const std::string& hooked = layer::HelperFolder();
+    if (!hooked.empty())
+        return hooked + "/" + name;
+    const std::string beside = ExecutableFolder() + name;
+#ifdef PUZZLE_HELPER_BUILD_DIR
+    if (access(beside.c_str(), X_OK) != 0) {
+        const std::string built = std::string(PUZZLE_HELPER_BUILD_DIR) + "/" + name;
+        if (access(built.c_str(), X_OK) == 0)
+            return built;
+    }
+#endif
+    return beside;
 }
 
 void CloseFd(int& fd) {
@@ -55,7 +68,7 @@ CHelperProcess::~CHelperProcess() {
 bool CHelperProcess::Start(const char* name, const std::vector<std::string>& arguments, DWORD milliseconds) {
     Stop();
     m_deadline = NowMs() + milliseconds;
-    const std::string program = ProgramFolder() + name;
+    const std::string program = FindHelper(name);
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         return false;
@@ -100,7 +113,6 @@ bool CHelperProcess::Start(const char* name, const std::vector<std::string>& arg
         return false;
     }
     m_pid = pid;
-    m_pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     fcntl(m_stream, F_SETFL, fcntl(m_stream, F_GETFL) | O_NONBLOCK);
     return true;
 }
@@ -184,29 +196,6 @@ void CHelperProcess::DropShared() {
     CloseFd(m_shared);
 }
 
-bool CHelperProcess::Wait() {
-    if (m_pid < 0)
-        return false;
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(m_pid, &status, WNOHANG);
-        if (done == m_pid)
-            break;
-        if (done < 0 && errno != EINTR)
-            return false;
-        if (NowMs() >= m_deadline)
-            return false;
-        if (m_pidFd >= 0) {
-            if (!WaitReady(m_pidFd, POLLIN))
-                return false;
-        } else {
-            usleep(1000);
-        }
-    }
-    m_pid = -1;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 void CHelperProcess::Stop() {
     if (m_pid > 0) {
         kill(m_pid, SIGKILL);
@@ -214,7 +203,6 @@ void CHelperProcess::Stop() {
         }
         m_pid = -1;
     }
-    CloseFd(m_pidFd);
     CloseFd(m_stream);
     CloseFd(m_shared);
 }
