@@ -1,7 +1,9 @@
 // The start of a new game for 1600 x 1200 and 4000 x 3000 pictures with 1000 pieces: each step
 // alone, the whole CreateResources on the recording device, and the relief count read literally
-// (49 map reads per piece pixel) beside the fast one.
+// (49 map reads per piece pixel) beside the fast one. The decoding steps are measured both in
+// this process (the library's own work) and through the decoder program as the game runs it.
 #include "game/Game.h"
+#include "game/PictureDecoder.h"
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
 #include "platform/CRT.h"
@@ -101,6 +103,29 @@ void BM_ThumbnailScale(benchmark::State& state) {
 }
 BENCHMARK(BM_ThumbnailScale)->Apply(SetSizes);
 
+// The decoder program as the game uses it: start, load, thumbnail and pixel copies, and the
+// pixels read back into the game's buffers.
+void BM_DecoderProcess(benchmark::State& state) {
+    const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    layer::SetHelperFolder(PUZZLE_BIN_DIR);
+    for (auto _ : state) {
+        CPictureDecoder decoder;
+        if (decoder.Open(file, 16384) != CPictureDecoder::Load::Loaded) {
+            state.SkipWithError("the decoder did not load the picture");
+            break;
+        }
+        int thumbWidth = 0, thumbHeight = 0;
+        ThumbnailSize(decoder.Width(), decoder.Height(), thumbWidth, thumbHeight);
+        RgbImage scaled(thumbWidth, thumbHeight), rgb;
+        if (decoder.Decode(thumbWidth, thumbHeight) != CPictureDecoder::Copy::Done ||
+            !decoder.ReadThumbnail(scaled) || !decoder.ReadPicture(rgb)) {
+            state.SkipWithError("the decoder failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_DecoderProcess)->Apply(SetSizes)->UseRealTime();
+
 void BM_Cutting(benchmark::State& state) {
     for (auto _ : state) {
         Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
@@ -150,6 +175,7 @@ BENCHMARK(BM_ReliefCountsFast)->Apply(SetSizes)->MeasureProcessCPUTime()->UseRea
 void BM_CreateResources(benchmark::State& state) {
     const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     layer::SetBeepSink([](DWORD, DWORD) {});
+    layer::SetHelperFolder(PUZZLE_BIN_DIR);
     for (auto _ : state) {
         CRecordingDevice* device = new CRecordingDevice();
         CGame* game = new CGame(nullptr, device);

@@ -78,8 +78,8 @@ void CGame::FillPuzzleTexture(const RgbImage& rgb) {
     }
 }
 
-void CGame::BuildThumbnail(unsigned int names[2]) {
-    const RgbImage scaled = ScaleThumbnailImage(names);
+void CGame::BuildThumbnail(CPictureDecoder& decoder) {
+    const RgbImage scaled = ScaleThumbnailImage(decoder);
     HRESULT hr = m_device->CreateTexture(kThumbnailSide, kThumbnailSide, 1, 0, D3DFMT_A8R8G8B8,
                                          D3DPOOL_MANAGED, &thumbnailTexture, nullptr);
     if (FAILED(hr)) {

@@ -2,8 +2,9 @@
 // compute it (cutting, atlas texels, scattering, snapping, the saved-game bytes) are plain
 // functions in files of their own, which this class calls.
 //
-// Operations are implemented in files by subject: Game.cpp (life cycle), Picture.cpp (DevIL),
-// Cutting.cpp, Atlas.cpp, Start.cpp, Play.cpp, BoardDraw.cpp, SaveGame.cpp.
+// Operations are implemented in files by subject: Game.cpp (life cycle), Picture.cpp (picture
+// loading through the decoder program), Cutting.cpp, Atlas.cpp, Start.cpp, Play.cpp,
+// BoardDraw.cpp, SaveGame.cpp.
 #pragma once
 
 #include "framework/Scene.h"
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class CPictureDecoder;
 struct Grid;
 struct PieceCut;
 
@@ -44,13 +46,17 @@ class CGame : public CScene {
     int columnWidth(int c) const;
     int rowHeight(int r) const;
 
-    // Picture loading (DevIL); names are the two image names of the start.
-    void InitImageLibrary(unsigned int names[2]);
-    void ShutdownImageLibrary(unsigned int names[2]);
-    void LoadPicture(unsigned int names[2], const std::string& picturePath);
-    void CheckPictureSize();
-    void CopyPicturePixels(unsigned int names[2], RgbImage& rgb);
-    RgbImage ScaleThumbnailImage(unsigned int names[2]);
+    // Picture loading: DevIL runs in the decoder program, which `decoder` starts and talks to
+    // for the start's whole duration.
+    void InitImageLibrary(CPictureDecoder& decoder);
+    void ShutdownImageLibrary(CPictureDecoder& decoder);
+    void LoadPicture(CPictureDecoder& decoder, const std::string& picturePath);
+    void CheckPictureSize(const CPictureDecoder& decoder);
+    // Refuses, before anything is decoded further, a picture whose atlas the device cannot make.
+    void CheckAtlasFits(const CPictureDecoder& decoder);
+    // Makes rgb the whole picture (areaWidth x areaHeight as loaded).
+    void CopyPicturePixels(CPictureDecoder& decoder, RgbImage& rgb);
+    RgbImage ScaleThumbnailImage(CPictureDecoder& decoder);
 
     // Cutting.
     void ComputeGrid();
@@ -61,7 +67,7 @@ class CGame : public CScene {
     // Textures.
     void CreatePuzzleTexture();
     void FillPuzzleTexture(const RgbImage& rgb);
-    void BuildThumbnail(unsigned int names[2]);
+    void BuildThumbnail(CPictureDecoder& decoder);
 
     // Start.
     void ScatterPieces();
@@ -133,9 +139,8 @@ class CGame : public CScene {
     MessagePanel* messagePanel = nullptr;
 
   private:
-    // Shrinks image 0 to one pixel once its pixels have been copied out, so that the decoded
-    // picture does not stay in memory beside the atlas for the rest of the start.
-    void DropPicturePixels(unsigned int names[2]);
+    // The device's texture limit, at most the largest atlas side.
+    int LargestTextureSide() const;
     // The grid fields and arrays as the cutting and atlas rules take them.
     Grid CurrentGrid() const;
     PieceCut CurrentCut() const;

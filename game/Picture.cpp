@@ -1,113 +1,103 @@
-// Picture loading through DevIL and ILU: the library lives only during a new game's start.
+// Picture loading. DevIL and ILU run in the decoder program (decoder/PictureDecoder.cpp), one
+// process per new game's start; here the game asks it for the picture's size, the thumbnail and
+// the pixels, and turns every way it can fail into the start's log entries.
 #include "framework/Error.h"
 #include "game/Game.h"
+#include "game/PictureDecoder.h"
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
-#include "game/logic/PictureRules.h"
-#include "platform/CRT.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
-
-#include <cctype>
+#include <algorithm>
 
 namespace {
 
 constexpr const char* kSource = "game.cpp";
 constexpr const char* kPreviewFailed = "Błąd podczas generowania podglądu";
 
-void ThrowIfImageError(const char* message, int line) {
-    if (ilGetError() != IL_NO_ERROR) {
-        throw CError(ERR_NORMAL, message, kSource, line, 0);
-    }
-}
-
-// Bytes of one channel of a DevIL type.
-int TypeSize(ILenum type) {
-    switch (type) {
-    case IL_BYTE:
-    case IL_UNSIGNED_BYTE:
-        return 1;
-    case IL_SHORT:
-    case IL_UNSIGNED_SHORT:
-        return 2;
-    case IL_DOUBLE:
-        return 8;
-    default:
-        return 4;
-    }
-}
-
-// DevIL's PNM and SGI readers load 16-bit files into a buffer sized for 8-bit channels and
-// describe it with a 16-bit channel type but one byte a channel: every copy (ilCopyImage,
-// ilCopyPixels) sizes itself by the type and reads as many bytes again beyond the buffer's end.
-// Such a picture cannot be read safely and is refused like an unreadable file.
-bool PixelDescriptionConsistent() {
-    return TypeSize(static_cast<ILenum>(ilGetInteger(IL_IMAGE_TYPE))) == ilGetInteger(IL_IMAGE_BPC);
+[[noreturn]] void ThrowUnreadable(const std::string& picturePath) {
+    const std::string message = "Nie można wczytać obrazka z pliku " + LogPathText(picturePath);
+    throw CError(ERR_NORMAL, message.c_str(), kSource, 493, 0);
 }
 
 } // namespace
 
-void CGame::InitImageLibrary(unsigned int names[2]) {
-    ilInit();
-    iluInit();
-    ilGenImages(2, names);
+int CGame::LargestTextureSide() const {
+    D3DCAPS9 caps{};
+    if (FAILED(m_device->GetDeviceCaps(&caps)) || caps.MaxTextureWidth == 0 || caps.MaxTextureHeight == 0) {
+        return kLargestAtlasSide;
+    }
+    return static_cast<int>(std::min<DWORD>(
+        {caps.MaxTextureWidth, caps.MaxTextureHeight, static_cast<DWORD>(kLargestAtlasSide)}));
 }
 
-void CGame::ShutdownImageLibrary(unsigned int names[2]) {
-    ilDeleteImages(2, names);
-    ilShutDown();
+void CGame::InitImageLibrary(CPictureDecoder& decoder) {
+    decoder.Close();
 }
 
-void CGame::LoadPicture(unsigned int names[2], const std::string& picturePath) {
-    ilBindImage(names[0]);
-    ilLoadImage(picturePath.c_str());
-    if (ilGetError() != IL_NO_ERROR || !PixelDescriptionConsistent()) {
-        const std::string message = "Nie można wczytać obrazka z pliku " + LogPathText(picturePath);
-        throw CError(ERR_NORMAL, message.c_str(), kSource, 493, 0);
-    }
-    char extension[_MAX_EXT];
-    _splitpath(picturePath.c_str(), nullptr, nullptr, nullptr, extension);
-    for (char* p = extension; *p; ++p) {
-        *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
-    }
-    if (NeedsFlip(extension, ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT)) {
-        iluFlipImage();
+void CGame::ShutdownImageLibrary(CPictureDecoder& decoder) {
+    decoder.Close();
+}
+
+void CGame::LoadPicture(CPictureDecoder& decoder, const std::string& picturePath) {
+    // A picture too large for the device comes back with its size only: the atlas check
+    // refuses it.
+    if (decoder.Open(picturePath, LargestTextureSide()) == CPictureDecoder::Load::Unreadable) {
+        ThrowUnreadable(picturePath);
     }
 }
 
-void CGame::CheckPictureSize() {
-    areaWidth = ilGetInteger(IL_IMAGE_WIDTH);
-    areaHeight = ilGetInteger(IL_IMAGE_HEIGHT);
+void CGame::CheckPictureSize(const CPictureDecoder& decoder) {
+    areaWidth = decoder.Width();
+    areaHeight = decoder.Height();
     if (areaWidth <= kMinCellSide || areaHeight <= kMinCellSide) {
         throw CError(ERR_NORMAL, "Obrazek jest za mały", kSource, 518, 0);
     }
 }
 
-void CGame::CopyPicturePixels(unsigned int names[2], RgbImage& rgb) {
-    ilBindImage(names[0]);
-    ilCopyPixels(0, 0, 0, areaWidth, areaHeight, 1, IL_RGB, IL_UNSIGNED_BYTE, rgb.data.get());
-    ThrowIfImageError("Nie można odczytać obrazka", 526);
+void CGame::CheckAtlasFits(const CPictureDecoder& decoder) {
+    const bool pictureTooLarge = decoder.TooLarge();
+    // A picture wider or higher than the device's largest texture never fits: the atlas is at
+    // least as wide and as high as the picture.
+    Grid grid;
+    const bool gridMade = !pictureTooLarge && ::ComputeGrid(areaWidth, areaHeight, pieceCount, grid);
+    if (!pictureTooLarge && !gridMade) {
+        return; // too narrow for a piece: refused by the grid step itself
+    }
+    if (pictureTooLarge || grid.atlasSize == 0 || grid.atlasSize > LargestTextureSide()) {
+        throw CError(ERR_DIRECTX, "Nie można utworzyć tekstury puzzli", kSource, 764, D3DERR_INVALIDCALL);
+    }
 }
 
-void CGame::DropPicturePixels(unsigned int names[2]) {
-    ilBindImage(names[0]);
-    const ILubyte black[3] = {0, 0, 0};
-    ilTexImage(1, 1, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, const_cast<ILubyte*>(black));
+void CGame::CopyPicturePixels(CPictureDecoder& decoder, RgbImage& rgb) {
+    if (decoder.LastCopy() == CPictureDecoder::Copy::PicturePixels) {
+        throw CError(ERR_NORMAL, "Nie można odczytać obrazka", kSource, 526, 0);
+    }
+    if (!decoder.ReadPicture(rgb)) {
+        ThrowUnreadable(path);
+    }
 }
 
-RgbImage CGame::ScaleThumbnailImage(unsigned int names[2]) {
-    ilBindImage(names[1]);
-    ThrowIfImageError(kPreviewFailed, 1494);
-    ilCopyImage(names[0]);
-    ThrowIfImageError(kPreviewFailed, 1499);
-    iluImageParameter(ILU_FILTER, ILU_LINEAR);
-    ThrowIfImageError(kPreviewFailed, 1504);
+RgbImage CGame::ScaleThumbnailImage(CPictureDecoder& decoder) {
     ThumbnailSize(areaWidth, areaHeight, thumbWidth, thumbHeight);
-    iluScale(thumbWidth, thumbHeight, 1);
-    ThrowIfImageError(kPreviewFailed, 1534);
+    switch (decoder.Decode(thumbWidth, thumbHeight)) {
+    case CPictureDecoder::Copy::Failed:
+        ThrowUnreadable(path);
+    case CPictureDecoder::Copy::BindThumbnail:
+        throw CError(ERR_NORMAL, kPreviewFailed, kSource, 1494, 0);
+    case CPictureDecoder::Copy::CopyImage:
+        throw CError(ERR_NORMAL, kPreviewFailed, kSource, 1499, 0);
+    case CPictureDecoder::Copy::Filter:
+        throw CError(ERR_NORMAL, kPreviewFailed, kSource, 1504, 0);
+    case CPictureDecoder::Copy::Scale:
+        throw CError(ERR_NORMAL, kPreviewFailed, kSource, 1534, 0);
+    case CPictureDecoder::Copy::ThumbnailPixels:
+        throw CError(ERR_NORMAL, "Nie można odczytać miniatury", kSource, 1540, 0);
+    default:
+        break;
+    }
     RgbImage scaled(thumbWidth, thumbHeight);
-    ilCopyPixels(0, 0, 0, thumbWidth, thumbHeight, 1, IL_RGB, IL_UNSIGNED_BYTE, scaled.data.get());
-    ThrowIfImageError("Nie można odczytać miniatury", 1540);
+    if (!decoder.ReadThumbnail(scaled)) {
+        ThrowUnreadable(path);
+    }
     return scaled;
 }

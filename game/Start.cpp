@@ -1,6 +1,7 @@
 // The start of the game screen: a new game from a picture, or a saved game.
 #include "framework/Error.h"
 #include "game/Game.h"
+#include "game/PictureDecoder.h"
 #include "game/logic/Cutting.h"
 #include "game/logic/Scatter.h"
 #include "platform/CRT.h"
@@ -10,18 +11,17 @@
 
 void CGame::CreateResources() {
     if (mode == 1) {
-        unsigned int names[2] = {0, 0};
-        InitImageLibrary(names);
+        CPictureDecoder decoder;
+        InitImageLibrary(decoder);
         pieceCount = requestedCount;
         RgbImage rgb;
         try {
             try {
-                LoadPicture(names, path);
-                CheckPictureSize();
-                BuildThumbnail(names);
-                rgb = RgbImage(areaWidth, areaHeight);
-                CopyPicturePixels(names, rgb);
-                DropPicturePixels(names);
+                LoadPicture(decoder, path);
+                CheckPictureSize(decoder);
+                CheckAtlasFits(decoder);
+                BuildThumbnail(decoder);
+                CopyPicturePixels(decoder, rgb);
                 ComputeGrid();
                 PlaceGridLines();
                 ChooseTabSides();
@@ -36,12 +36,12 @@ void CGame::CreateResources() {
             }
         } catch (...) {
             rgb = RgbImage();
-            ShutdownImageLibrary(names);
+            ShutdownImageLibrary(decoder);
             Beep(1000, 500);
             throw;
         }
         rgb = RgbImage();
-        ShutdownImageLibrary(names);
+        ShutdownImageLibrary(decoder);
     } else if (mode == 2) {
         LoadGame();
     }

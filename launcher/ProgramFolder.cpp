@@ -70,7 +70,7 @@ std::string OwnLauncherPath(const std::string& started) {
     std::string folder = data + "/tarvenkol-puzzle";
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0 || g_access(folder.c_str(), W_OK | X_OK) != 0)
         return started;
-    for (const char* name : {"Game", "Puzzle", "Gfx"})
+    for (const char* name : {"Game", "PictureDecoder", "Puzzle", "Gfx"})
         Link(installed + "/" + name, folder + "/" + name);
     return folder + "/" + TakeString(g_path_get_basename(started.c_str()));
 }

@@ -13,6 +13,6 @@ std::string StartedLauncherPath(const char* argv0);
 // The path the launcher takes as its own. When the folder of `started` can be written, that is
 // `started`. Otherwise it is the same name in $XDG_DATA_HOME/tarvenkol-puzzle (an absolute
 // XDG_DATA_HOME only; ~/.local/share/tarvenkol-puzzle otherwise), made when missing with links
-// named Game, Puzzle and Gfx to the installed ones; `started` again when that folder cannot be
-// made.
+// named Game, PictureDecoder, Puzzle and Gfx to the installed ones; `started` again when that folder cannot
+// be made.
 std::string OwnLauncherPath(const std::string& started);

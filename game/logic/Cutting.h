@@ -12,6 +12,8 @@ using RandomSource = std::function<int()>;
 
 // Smallest piece side in picture pixels.
 constexpr int kMinCellSide = 48;
+// Largest atlas side: the greatest power of two the grid step tries.
+constexpr int kLargestAtlasSide = 32768;
 // Piece numbers are 16 bits wide.
 constexpr int kMaxPieces = 65536;
 

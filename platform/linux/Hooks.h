@@ -26,6 +26,10 @@ void SetWinExecSink(std::function<UINT(const char* commandLine, UINT showCommand
 // GetModuleFileNameA reports this path instead of the running program's.
 void SetModuleFileName(const std::string& path);
 
+// CHelperProcess starts helper programs from this folder instead of the running program's own
+// (a test program does not live in the program folder).
+void SetHelperFolder(const std::string& folder);
+
 // Sleep calls this instead of sleeping.
 void SetSleepSink(std::function<void(DWORD milliseconds)> sink);
 

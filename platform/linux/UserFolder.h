@@ -15,7 +15,7 @@ std::string StartedProgramPath(const char* argv0);
 // The path the program should take as its own. When the folder of programPath can be
 // written, that is programPath itself. Otherwise it is the same name in the user's program
 // folder, $XDG_DATA_HOME/tarvenkol-puzzle (~/.local/share/tarvenkol-puzzle when unset),
-// which is made when missing and holds links named Game, Puzzle and Gfx to the installed
+// which is made when missing and holds links named Game, PictureDecoder, Puzzle and Gfx to the installed
 // ones (a link that points elsewhere is renewed; anything else of those names is left).
 // When that folder cannot be made, programPath is returned unchanged.
 std::string UserProgramPath(const std::string& programPath);

@@ -1,7 +1,8 @@
 # Sourced by the end-to-end scripts that run Game: a private copy of the program folder.
 #   game_folder NAME GAME
 # Makes $work (removed at exit, together with a still running $pid) holding bin/ with a copy of
-# GAME and its Gfx/ folder, and frames/, into which the device dumps every tenth frame.
+# GAME, the picture decoder beside it and its Gfx/ folder, and frames/, into which the device
+# dumps every tenth frame.
 game_folder() {
     [ -n "${DISPLAY:-}" ] || { echo "needs a display (run under xvfb-run)"; exit 1; }
     work=$(mktemp -d "/tmp/$1.XXXXXX")
@@ -10,6 +11,7 @@ game_folder() {
 
     mkdir -p "$work/bin" "$work/frames"
     cp "$2" "$work/bin/Game"
+    cp "$(dirname "$2")/PictureDecoder" "$work/bin/PictureDecoder"
     cp -r "$(dirname "$2")/Gfx" "$work/bin/Gfx"
     export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy D3D9_NO_VSYNC=1
     # Mesa's software driver is unloaded before the leak check at exit, so its few allocations

@@ -124,6 +124,7 @@ class Game:
         bin_dir = os.path.join(work, "bin")
         os.makedirs(bin_dir)
         shutil.copy(game, os.path.join(bin_dir, "Game"))
+        shutil.copy(os.path.join(os.path.dirname(game), "PictureDecoder"), os.path.join(bin_dir, "PictureDecoder"))
         shutil.copytree(os.path.join(os.path.dirname(game), "Gfx"), os.path.join(bin_dir, "Gfx"))
         self.picture = os.path.join(work, "kot.png")
         make_picture(self.picture)

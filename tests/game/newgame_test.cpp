@@ -7,16 +7,18 @@
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <vector>
 
 // Allocations above this many bytes fail while it is non-zero: the way to run out of memory at
@@ -102,6 +104,11 @@ void MakeTopDownBmp(const std::string& name) {
         .write(reinterpret_cast<const char*>(file.data()), file.size());
 }
 
+// The decoder has ended and been reaped: this process has no children left.
+bool NoChildLeft() {
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
 bool Reddish(DWORD texel) {
     return (texel >> 16 & 0xFF) > 160 && (texel & 0xFF) < 96;
 }
@@ -112,6 +119,7 @@ bool Bluish(DWORD texel) {
 class NewGameTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
+        layer::SetHelperFolder(PUZZLE_BIN_DIR);
         fs::remove_all(kPictures);
         fs::create_directories(kPictures);
         MakePicture("kot.png", 800, 600);
@@ -126,6 +134,10 @@ class NewGameTest : public testing::Test {
         // The launcher's filter offers these types; the writer's variants below are the ones
         // whose rows DevIL hands over in the other order.
         MakePicture("orient_bottomup.bmp", 64, 64, "BMP3:");
+        // Read by content or by a less common extension; DevIL reports them bottom-up too.
+        MakePicture("orient_bottomup.dib", 64, 64, "BMP3:");
+        MakePicture("orient_bottomup", 64, 64, "BMP3:");
+        MakePicture("orient.rgb", 64, 64, "SGI:");
         MakePicture("orient_toptga.tga", 64, 64, "-orient TopLeft");
         MakePicture("orient_jpeg.tif", 64, 64, "-compress jpeg");
         MakePicture("orient_rle.sgi", 64, 64, "-compress RLE");
@@ -135,6 +147,16 @@ class NewGameTest : public testing::Test {
         MakePicture("wide16.sgi", 64, 64, "-depth 16");
         MakeTopDownBmp("orient_topdown.bmp");
         std::ofstream(kPictures / "broken.png") << "not a picture at all";
+        fs::create_directories(kPictures / "folder.png");
+        mkfifo((kPictures / "fifo.png").c_str(), 0600);
+        // A valid picture that DevIL's PIC reader writes past its buffer for.
+        std::ofstream pic(kPictures / "valid.pic", std::ios::binary);
+        const uint8_t header[] = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};
+        pic.write(reinterpret_cast<const char*>(header), sizeof header);
+        pic << std::string(80, '\0') << "PICT" << '\0' << '\x40' << '\0' << '\x40';
+        const uint8_t rest[] = {0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xE0};
+        pic.write(reinterpret_cast<const char*>(rest), sizeof rest);
+        pic << std::string(64 * 64 * 3, '\x80');
     }
 
     void SetUp() override {
@@ -171,7 +193,7 @@ class NewGameTest : public testing::Test {
             EXPECT_EQ(GetErrorLogSequence(), logged + 1);
             EXPECT_STREQ(e.sourceFile, "game.cpp");
             EXPECT_EQ(beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
-            EXPECT_FALSE(ilIsImage(1)) << "DevIL still holds the picture";
+            EXPECT_TRUE(NoChildLeft()) << "the decoder still runs";
             return e;
         }
         ADD_FAILURE() << name << " started";
@@ -203,7 +225,7 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     EXPECT_EQ(game->thumbWidth, 512);
     EXPECT_EQ(game->thumbHeight, 384);
     EXPECT_TRUE(beeps.heard.empty());
-    EXPECT_FALSE(ilIsImage(1));
+    EXPECT_TRUE(NoChildLeft());
 
     ASSERT_NE(Atlas(), nullptr);
     EXPECT_EQ(Atlas()->Width(), 1024u);
@@ -261,7 +283,7 @@ TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
          {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx", "orient.pnm",
           "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp", "orient_bottomup.bmp",
           "orient_toptga.tga", "orient_jpeg.tif", "orient_rle.sgi", "orient_topdown.bmp", "orient_16bit.tif",
-          "orient_16bit.psd"}) {
+          "orient_16bit.psd", "orient_bottomup.dib", "orient_bottomup", "orient.rgb"}) {
         SCOPED_TRACE(name);
         TearDown();
         SetUp();
@@ -273,6 +295,31 @@ TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
         EXPECT_TRUE(Reddish(Thumbnail()->Texel(256, 226)));
         EXPECT_TRUE(Bluish(Thumbnail()->Texel(256, 286)));
         EXPECT_EQ(Thumbnail()->Texel(256, 223), 0xFFFFFFFFu);
+    }
+}
+
+TEST_F(NewGameTest, CmykJpegShowsThePrintedColours) {
+    // Black, grey, yellow and dark green bands, stored as CMYK; ImageMagick's reading of the same
+    // file is the reference.
+    const fs::path jpeg = kPictures / "cmyk.jpg";
+    const fs::path reference = kPictures / "cmyk.rgb";
+    const std::string make = "convert -size 64x16 xc:black xc:gray40 xc:yellow 'xc:rgb(20,100,40)' -append "
+                             "-colorspace CMYK -quality 100 -sampling-factor 1x1 '" +
+                             jpeg.string() + "' && convert '" + jpeg.string() + "' -colorspace sRGB -depth 8 'rgb:" +
+                             reference.string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::ifstream in(reference, std::ios::binary);
+    const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(expected.size(), 64u * 64 * 3);
+
+    Start("cmyk.jpg", 4);
+    for (int y : {8, 24, 40, 56}) { // band middles, beyond the relief at the piece's outline
+        const DWORD texel = Atlas()->Texel(32, y);
+        const uint8_t* want = &expected[(y * 64 + 32) * 3];
+        SCOPED_TRACE(y);
+        EXPECT_NEAR(static_cast<int>(texel >> 16 & 0xFF), want[0], 1);
+        EXPECT_NEAR(static_cast<int>(texel >> 8 & 0xFF), want[1], 1);
+        EXPECT_NEAR(static_cast<int>(texel & 0xFF), want[2], 1);
     }
 }
 
@@ -291,14 +338,18 @@ TEST_F(NewGameTest, PictureTooSmallOrTooNarrowIsRefused) {
 }
 
 TEST_F(NewGameTest, MissingOrUnreadableFileNamesThePath) {
-    // DevIL reads 16-bit PNM and SGI files into buffers too small for their description.
+    // DevIL reads 16-bit PNM and SGI files into buffers too small for their description; a FIFO
+    // would block the open for ever, a folder is no picture; the PIC reader overflows its buffer.
     // The log shows the path in Windows-1250.
     const std::pair<const char*, const char*> cases[] = {
         {"no such picture.jpg", "no such picture.jpg"},
         {"brak \xC5\x82\xC3\xB3\x64\xC5\xBA.jpg", "brak \xB3\xF3\x64\x9F.jpg"},
         {"broken.png", "broken.png"},
         {"wide16.pnm", "wide16.pnm"},
-        {"wide16.sgi", "wide16.sgi"}};
+        {"wide16.sgi", "wide16.sgi"},
+        {"fifo.png", "fifo.png"},
+        {"folder.png", "folder.png"},
+        {"valid.pic", "valid.pic"}};
     for (const auto& [name, logged] : cases) {
         SCOPED_TRACE(name);
         TearDown();
@@ -311,13 +362,16 @@ TEST_F(NewGameTest, MissingOrUnreadableFileNamesThePath) {
 }
 
 TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
-    device->knobs.maxTextureSize = 1024; // the 1500 x 1100 picture needs a 2048 atlas
+    // The 1500 x 1100 picture needs a 2048 atlas: refused as soon as its size is known, before
+    // any texture, map or pixel copy is made.
+    device->knobs.maxTextureSize = 1024;
     CError e = StartFailing("big.png", 100);
     EXPECT_EQ(e.kind, ERR_DIRECTX);
     EXPECT_STREQ(e.message, "Nie można utworzyć tekstury puzzli");
     EXPECT_EQ(e.line, 764);
-    EXPECT_EQ(e.resultCode, D3DERR_OUTOFVIDEOMEMORY);
-    EXPECT_EQ(device->LiveTextures(), 1); // the thumbnail stays until DeleteResources
+    EXPECT_EQ(e.resultCode, D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 0u);
+    EXPECT_EQ(game->ownerMap, nullptr);
 
     TearDown();
     SetUp();
@@ -342,10 +396,9 @@ TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
 }
 
 TEST_F(NewGameTest, ExhaustedMemoryEndsTheStartWithALogEntry) {
-    g_failAllocationsAbove = 1u << 20; // the picture's 1.4 MB pixel copy is the first to fail
+    g_failAllocationsAbove = 1u << 20; // the atlas's 4 MB band is the first to fail
     const CError e = StartFailing("kot.png", 100);
     g_failAllocationsAbove = 0;
     EXPECT_EQ(e.kind, ERR_NORMAL);
     EXPECT_STREQ(e.message, "Za mało pamięci, by przygotować układankę");
-    EXPECT_EQ(game->ownerMap, nullptr);
 }

@@ -10,6 +10,7 @@ std::function<void(DWORD, DWORD)> g_beepSink;
 std::function<UINT(const char*, UINT)> g_winExecSink;
 std::string g_moduleFileName;
 std::function<void(DWORD)> g_sleepSink;
+std::string g_helperFolder;
 } // namespace
 
 void SetTickSource(std::function<DWORD()> source) {
@@ -28,6 +29,10 @@ void SetSleepSink(std::function<void(DWORD)> sink) {
     g_sleepSink = std::move(sink);
 }
 
+void SetHelperFolder(const std::string& folder) {
+    g_helperFolder = folder;
+}
+
 const std::function<DWORD()>& TickSource() {
     return g_tickSource;
 }
@@ -42,6 +47,9 @@ const std::string& ModuleFileNameOverride() {
 }
 const std::function<void(DWORD)>& SleepSink() {
     return g_sleepSink;
+}
+const std::string& HelperFolder() {
+    return g_helperFolder;
 }
 
 } // namespace layer

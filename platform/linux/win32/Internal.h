@@ -21,6 +21,7 @@ const std::function<void(DWORD, DWORD)>& BeepSink();
 const std::function<UINT(const char*, UINT)>& WinExecSink();
 const std::string& ModuleFileNameOverride();
 const std::function<void(DWORD)>& SleepSink();
+const std::string& HelperFolder();
 
 // The program's own path as GetModuleFileNameA reports it (System.cpp): set by main() to the
 // path the program was started through, or its per-user stand-in; until then the program file.

@@ -96,7 +96,7 @@ std::string UserProgramPath(const std::string& programPath) {
     std::string folder = data + "/tarvenkol-puzzle";
     if (!MakeFolders(folder))
         return programPath;
-    for (const char* name : {"Game", "Puzzle", "Gfx"})
+    for (const char* name : {"Game", "PictureDecoder", "Puzzle", "Gfx"})
         LinkTo(installed + name, folder + "/" + name);
     return folder + "/" + programPath.substr(installed.size());
 }
