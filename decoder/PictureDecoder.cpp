@@ -36,10 +36,11 @@ constexpr unsigned kCpuSeconds = 5;
 constexpr size_t kLibraryBytesPerPixel = 20;
 constexpr size_t kProgramAddressSpace = 512u << 20;
 
-bool SendAll(const void* data, size_t size) {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
+// Moves all `size` bytes through `transfer` (a read or a write on the stream), going on after a
+// signal; false when the stream ends or fails first.
+template <class Byte, class Transfer> bool TransferAll(Byte* p, size_t size, Transfer transfer) {
     while (size > 0) {
-        const ssize_t n = write(kStream, p, size);
+        const ssize_t n = transfer(p, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -50,18 +51,14 @@ bool SendAll(const void* data, size_t size) {
     return true;
 }
 
+bool SendAll(const void* data, size_t size) {
+    return TransferAll(static_cast<const uint8_t*>(data), size,
+                       [](const uint8_t* p, size_t n) { return write(kStream, p, n); });
+}
+
 bool ReceiveAll(void* data, size_t size) {
-    uint8_t* p = static_cast<uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = read(kStream, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return TransferAll(static_cast<uint8_t*>(data), size,
+                       [](uint8_t* p, size_t n) { return read(kStream, p, n); });
 }
 
 // Bytes of one channel of a DevIL type.
