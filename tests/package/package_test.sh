@@ -83,7 +83,7 @@ for name in kot pies; do
     saved[$name]=$rt_saved
 done
 ls -la "$data"
-[ -z "$(ls "$folder" | grep -v -x -e Game -e Puzzle -e Gfx)" ] || rt_fail "written into $folder"
+[ -z "$(ls "$folder" | grep -v -x -e Game -e PictureDecoder -e Puzzle -e Gfx)" ] || rt_fail "written into $folder"
 
 # Listed in name order: kot first. Opened, then deleted; pies stays.
 rt_launcher as_nobody sh -c "exec $exec_line"
