@@ -20,5 +20,5 @@ run() {
 if [ -n "${DISPLAY:-}" ]; then
     run "$@"
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f run); build='$build'; run $*"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c "$(declare -f run); build='$build'; run $*"
 fi

@@ -22,10 +22,12 @@ run_ctest() {
     ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
 }
 
+# -noreset: the X server stays up as it is between tests instead of regenerating each time its
+# last client leaves.
 if [ -n "${DISPLAY:-}" ]; then
     run_ctest
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_ctest); build='$build'; run_ctest"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c "$(declare -f run_ctest); build='$build'; run_ctest"
 fi
 
 # The Debian package installed into this machine and played as an unprivileged user; skipped

@@ -8,7 +8,7 @@ set -euo pipefail
 
 if [ -z "${LAUNCHER_E2E_OWN_DISPLAY:-}" ]; then
     export LAUNCHER_E2E_OWN_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 
 # GTK keeps the file chooser's settings in memory, not in the user's settings store, and does

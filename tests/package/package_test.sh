@@ -47,7 +47,7 @@ folder=/usr/lib/$package
 
 # A display without access control, so that nobody may use it.
 exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 exec 3>&-
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
