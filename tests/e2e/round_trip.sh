@@ -62,12 +62,18 @@ rt_launcher() {
     sleep 0.5
 }
 
-rt_launcher_ended() {
-    for _ in $(seq 600); do
-        kill -0 "$rt_launcher_pid" 2>/dev/null || { rt_launcher_pid=; return 0; }
+# True once process PID has ended, within TENTHS tenths of a second.
+rt_ends() {
+    for _ in $(seq "$2"); do
+        kill -0 "$1" 2>/dev/null || return 0
         sleep 0.1
     done
-    rt_fail "the launcher does not end"
+    return 1
+}
+
+rt_launcher_ended() {
+    rt_ends "$rt_launcher_pid" 600 || rt_fail "the launcher does not end"
+    rt_launcher_pid=
 }
 
 rt_game_started() {
@@ -139,11 +145,8 @@ rt_quit_game() {
     rt_key Escape
     sleep 0.5
     rt_key Return
-    for _ in $(seq 100); do
-        kill -0 "$rt_game" 2>/dev/null || { rt_game=; return 0; }
-        sleep 0.1
-    done
-    rt_fail "Game does not end after Esc and yes"
+    rt_ends "$rt_game" 100 || rt_fail "Game does not end after Esc and yes"
+    rt_game=
 }
 
 rt_open_first() {
