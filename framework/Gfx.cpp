@@ -23,40 +23,54 @@ void LoadTexture(const char* path, IDirect3DTexture9** texture, const char* fail
     }
 }
 
-template <typename T> void ReleaseObject(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
-void SetModulate() {
-    g_pDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-}
-
-void DrawQuad(const ScreenVertex (&vertices)[4]) {
+void DrawLinearQuad(const ScreenVertex (&vertices)[4]) {
     g_pDevice->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     g_pDevice->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    g_pDevice->SetFVF(SCREEN_VERTEX_FVF);
-    g_pDevice->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(ScreenVertex));
-}
-
-// Top-left, bottom-left, top-right, bottom-right: the triangle-strip order of every quad.
-void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, float u0,
-              float v0, float u1, float v1) {
-    vertices[0] = {left, top, 0.0f, 1.0f, kWhite, u0, v0};
-    vertices[1] = {left, bottom, 0.0f, 1.0f, kWhite, u0, v1};
-    vertices[2] = {right, top, 0.0f, 1.0f, kWhite, u1, v0};
-    vertices[3] = {right, bottom, 0.0f, 1.0f, kWhite, u1, v1};
+    DrawQuad(g_pDevice, vertices);
 }
 
 } // namespace
+
+void SetModulateStage(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture, DWORD colourOp,
+                      D3DTEXTUREFILTERTYPE filter) {
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, colourOp);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+}
+
+void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, D3DCOLOR colour,
+              float u0, float v0, float u1, float v1) {
+    vertices[0] = {left, top, 0.0f, 1.0f, colour, u0, v0};
+    vertices[1] = {left, bottom, 0.0f, 1.0f, colour, u0, v1};
+    vertices[2] = {right, top, 0.0f, 1.0f, colour, u1, v0};
+    vertices[3] = {right, bottom, 0.0f, 1.0f, colour, u1, v1};
+}
+
+void DrawQuad(IDirect3DDevice9* device, const ScreenVertex (&vertices)[4]) {
+    device->SetFVF(SCREEN_VERTEX_FVF);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(ScreenVertex));
+}
+
+CTextureLock::CTextureLock(IDirect3DTexture9* texture, DWORD flags, size_t rowBytes, const RECT* area)
+    : m_texture(texture) {
+    hr = texture->LockRect(0, &rect, area, flags);
+    if (SUCCEEDED(hr) && (rect.pBits == nullptr || rect.Pitch < 0 || size_t(rect.Pitch) < rowBytes)) {
+        texture->UnlockRect(0);
+        hr = D3DERR_INVALIDCALL;
+    }
+}
+
+CTextureLock::~CTextureLock() {
+    if (SUCCEEDED(hr))
+        m_texture->UnlockRect(0);
+}
 
 void CGfx::LoadTextures() {
     LoadTexture("Gfx\\Kursor.tga", &cursorTexture, "Nie można wczytać kursora z pliku ", 44);
@@ -91,30 +105,28 @@ void CGfx::ReleaseTextFont() {
 void CGfx::DrawDesktop(float width, float height, float scrollX, float scrollY) {
     const float tile = 1.0f / 256.0f;
     ScreenVertex vertices[4];
-    MakeQuad(vertices, -scrollX, -scrollY, width - scrollX, height - scrollY, 0.0f, 0.0f, width * tile,
-             height * tile);
-    g_pDevice->SetTexture(0, desktopTexture);
-    SetModulate();
-    DrawQuad(vertices);
+    MakeQuad(vertices, -scrollX, -scrollY, width - scrollX, height - scrollY, kWhite, 0.0f, 0.0f,
+             width * tile, height * tile);
+    SetModulateStage(g_pDevice, desktopTexture);
+    DrawQuad(g_pDevice, vertices);
 }
 
 void CGfx::DrawLogo() {
     ScreenVertex vertices[4];
-    MakeQuad(vertices, 144.0f, 172.0f, 656.0f, 428.0f, 0.0f, 0.25f, 1.0f, 0.75f);
+    MakeQuad(vertices, 144.0f, 172.0f, 656.0f, 428.0f, kWhite, 0.0f, 0.25f, 1.0f, 0.75f);
     g_pDevice->SetTexture(0, logoTexture);
     g_pDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     g_pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    DrawQuad(vertices);
+    DrawLinearQuad(vertices);
 }
 
 void CGfx::DrawTexturedQuad(float left, float top, float right, float bottom, IDirect3DTexture9* texture) {
     ScreenVertex vertices[4];
-    MakeQuad(vertices, left, top, right, bottom, 0.0f, 0.0f, 1.0f, 1.0f);
-    g_pDevice->SetTexture(0, texture);
-    SetModulate();
-    DrawQuad(vertices);
+    MakeQuad(vertices, left, top, right, bottom, kWhite, 0.0f, 0.0f, 1.0f, 1.0f);
+    SetModulateStage(g_pDevice, texture);
+    DrawQuad(g_pDevice, vertices);
 }
 
 void CGfx::DrawCursor() {

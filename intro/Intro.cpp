@@ -22,26 +22,6 @@ D3DCOLOR FadedWhite(float fade, int peak) {
     return static_cast<D3DCOLOR>(alpha) << 24 | 0x00FFFFFFu;
 }
 
-template <typename T> void ReleaseObject(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
-void SetModulateStage(IDirect3DDevice9* device, IDirect3DTexture9* texture) {
-    device->SetTexture(0, texture);
-    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-}
-
 } // namespace
 
 void CIntro::CreateResources() {
