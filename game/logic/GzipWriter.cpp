@@ -23,6 +23,7 @@ void CMemorySink::Write(const void* data, size_t n) {
 }
 
 struct CGzipFileWriter::Block {
+    uint64_t content = 0; // where the block's content starts
     std::vector<uint8_t> dictionary;
     std::vector<uint8_t> data;
     bool last = false;
@@ -30,6 +31,7 @@ struct CGzipFileWriter::Block {
     std::vector<uint8_t> out;
     uint32_t crc = 0;
     bool ok = false;
+    const Loan* loan = nullptr; // set: the block is the loan's bytes, copied when collected
 
     void Compress() {
         crc = static_cast<uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size())));
@@ -59,10 +61,27 @@ struct CGzipFileWriter::Block {
     }
 };
 
+// Content [from, to) taken from another file: its compressed bytes [fileFrom, fileTo), entered
+// and left at two of its entry points; `inner` are its entry points in between.
+struct CGzipFileWriter::Loan {
+    FILE* file = nullptr;
+    uint64_t from = 0, to = 0;
+    uint64_t fileFrom = 0, fileTo = 0;
+    uint32_t crc = 0;     // of content [from, to)
+    uint32_t crcFrom = 0; // of the lender's content [0, from)
+    std::vector<GzipEntry> inner;
+    bool queued = false;
+
+    ~Loan() {
+        if (file)
+            std::fclose(file);
+    }
+};
+
 CGzipFileWriter::CGzipFileWriter(int level)
-    : level_(level), crc_(static_cast<uint32_t>(crc32(0L, nullptr, 0))) {
+    : m_level(level), m_crc(static_cast<uint32_t>(crc32(0L, nullptr, 0))) {
     // One block in flight per core plus one being collected keeps every core busy.
-    maxInFlight_ = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) + 1;
+    m_maxInFlight = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) + 1;
 }
 
 CGzipFileWriter::~CGzipFileWriter() {
@@ -70,133 +89,263 @@ CGzipFileWriter::~CGzipFileWriter() {
 }
 
 void CGzipFileWriter::Close() {
-    for (auto& f : inFlight_)
+    for (auto& f : m_inFlight)
         f.second.wait();
-    inFlight_.clear();
-    if (file_)
-        std::fclose(file_);
-    file_ = nullptr;
+    m_inFlight.clear();
+    if (m_file)
+        std::fclose(m_file);
+    m_file = nullptr;
+    m_loan.reset();
 }
 
 bool CGzipFileWriter::Open(const std::string& path, bool exclusive) {
-    file_ = std::fopen(path.c_str(), exclusive ? "wbx" : "wb");
-    if (!file_)
+    m_file = std::fopen(path.c_str(), exclusive ? "wbx" : "wb");
+    if (!m_file)
         return false;
     // The member header zlib's gzopen writes: no name, no time, the Unix system code.
-    const uint8_t header[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, static_cast<uint8_t>(level_ == 9 ? 2 : 0), 3};
+    const uint8_t header[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, static_cast<uint8_t>(m_level == 9 ? 2 : 0), 3};
     Emit(header, sizeof header);
-    pending_.reserve(kBlockSize);
+    m_pending.reserve(kBlockSize);
     return true;
 }
 
+uint64_t CGzipFileWriter::Borrow(const std::string& path, const GzipIndex& index, uint64_t begin,
+                                 uint64_t end) {
+    if (!m_file || m_position != 0 || m_loan || index.Empty())
+        return 0;
+    // Entering at `from` needs the 32 KiB before it to be the same content too. Block starts of
+    // this writer are preferred: a file it wrote then lends exactly the bytes a fresh write makes.
+    const auto& e = index.entries;
+    auto usable = [&](const GzipEntry& x) { return x.content >= begin + kWindow && x.content <= end; };
+    auto pick = [&](bool fromEnd) {
+        const GzipEntry* any = nullptr;
+        for (size_t i = 0; i < e.size(); ++i) {
+            const GzipEntry& x = e[fromEnd ? e.size() - 1 - i : i];
+            if (!usable(x))
+                continue;
+            if (x.content % kBlockSize == 0)
+                return &x;
+            if (!any)
+                any = &x;
+        }
+        return any;
+    };
+    const GzipEntry* first = pick(false);
+    const GzipEntry* last = pick(true);
+    if (!first || !last || last->content <= first->content)
+        return 0;
+
+    auto loan = std::make_unique<Loan>();
+    loan->file = std::fopen(path.c_str(), "rb");
+    uint8_t trailer[8];
+    if (!loan->file || fseeko(loan->file, 0, SEEK_END) != 0 || ftello(loan->file) != off_t(index.fileSize) ||
+        fseeko(loan->file, -8, SEEK_END) != 0 || std::fread(trailer, 1, 8, loan->file) != 8 ||
+        std::memcmp(trailer, index.trailer, 8) != 0)
+        return 0;
+    loan->from = first->content;
+    loan->to = last->content;
+    loan->fileFrom = first->file;
+    loan->fileTo = last->file;
+    loan->crcFrom = first->crc;
+    // CRC-32 is linear: crc(A B) = shift(crc(A), |B|) ^ crc(B), so crc(B) follows from the CRCs
+    // of the two prefixes.
+    loan->crc = uint32_t(crc32_combine(first->crc, last->crc, z_off_t(loan->to - loan->from)));
+    for (const GzipEntry& x : e)
+        if (x.content > loan->from && x.content < loan->to)
+            loan->inner.push_back(x);
+    m_loan = std::move(loan);
+    return m_loan->to - m_loan->from;
+}
+
 void CGzipFileWriter::Emit(const void* data, size_t n) {
-    if (failed_ || !file_)
+    if (m_failed || !m_file)
         return;
-    if (std::fwrite(data, 1, n, file_) != n)
-        failed_ = true;
+    if (std::fwrite(data, 1, n, m_file) != n)
+        m_failed = true;
+    m_fileOffset += n;
+}
+
+void CGzipFileWriter::Remember(const uint8_t* data, size_t n) {
+    const size_t keep = std::min(kWindow, n);
+    m_window.insert(m_window.end(), data + n - keep, data + n);
+    if (m_window.size() > kWindow)
+        m_window.erase(m_window.begin(), m_window.end() - kWindow);
 }
 
 void CGzipFileWriter::Write(const void* data, size_t n) {
-    if (failed_ || !file_)
+    if (m_failed || !m_file)
         return;
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (n > 0) {
-        size_t take = std::min(n, kBlockSize - pending_.size());
-        pending_.insert(pending_.end(), p, p + take);
+        Loan* loan = m_loan.get();
+        if (loan && m_position >= loan->from && m_position < loan->to) {
+            // Lent content: only its last 32 KiB matter, as the dictionary of the block after it.
+            if (!loan->queued)
+                QueueLoan();
+            const size_t take = size_t(std::min<uint64_t>(n, loan->to - m_position));
+            Remember(p, take);
+            p += take;
+            n -= take;
+            m_position += take;
+            continue;
+        }
+        size_t take = std::min(n, kBlockSize - m_pending.size());
+        if (loan && m_position < loan->from)
+            take = size_t(std::min<uint64_t>(take, loan->from - m_position));
+        m_pending.insert(m_pending.end(), p, p + take);
         p += take;
         n -= take;
-        if (pending_.size() == kBlockSize)
+        m_position += take;
+        if (m_pending.size() == kBlockSize || (loan && m_position == loan->from))
             Dispatch(false);
     }
 }
 
-void CGzipFileWriter::Dispatch(bool last) {
-    auto block = std::make_unique<Block>();
-    block->dictionary = window_;
-    block->last = last;
-    block->level = level_;
-    size_t keep = std::min(kWindow, pending_.size());
-    window_.insert(window_.end(), pending_.end() - keep, pending_.end());
-    if (window_.size() > kWindow)
-        window_.erase(window_.begin(), window_.end() - kWindow);
-    block->data.swap(pending_);
-    pending_.clear();
-    pending_.reserve(kBlockSize);
-    length_ += block->data.size();
+bool CGzipFileWriter::Skip(size_t n) {
+    Loan* loan = m_loan.get();
+    if (m_failed || !loan || m_position < loan->from || m_position + n + kWindow > loan->to)
+        return false;
+    if (!loan->queued)
+        QueueLoan();
+    m_position += n;
+    return true;
+}
 
+void CGzipFileWriter::QueueLoan() {
+    Dispatch(false);
+    m_loan->queued = true;
+    auto block = std::make_unique<Block>();
+    block->content = m_loan->from;
+    block->loan = m_loan.get();
+    Queue(std::move(block), false);
+}
+
+void CGzipFileWriter::Dispatch(bool last) {
+    if (m_pending.empty() && !last)
+        return;
+    auto block = std::make_unique<Block>();
+    block->content = m_position - m_pending.size();
+    block->dictionary = m_window;
+    block->last = last;
+    block->level = m_level;
+    Remember(m_pending.data(), m_pending.size());
+    block->data.swap(m_pending);
+    m_pending.clear();
+    m_pending.reserve(kBlockSize);
+    Queue(std::move(block), last);
+}
+
+void CGzipFileWriter::Queue(std::unique_ptr<Block> block, bool last) {
     Block* raw = block.get();
     std::future<void> done;
-    try {
-        done = std::async(std::launch::async, [raw] { raw->Compress(); });
-    } catch (const std::system_error&) {
-        // No thread to be had: compress here.
-        done = std::async(std::launch::deferred, [raw] { raw->Compress(); });
+    if (raw->loan) {
+        done = std::async(std::launch::deferred, [] {});
+    } else {
+        try {
+            done = std::async(std::launch::async, [raw] { raw->Compress(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: compress here.
+            done = std::async(std::launch::deferred, [raw] { raw->Compress(); });
+        }
     }
-    inFlight_.emplace_back(std::move(block), std::move(done));
-    while (inFlight_.size() >= maxInFlight_ || (last && !inFlight_.empty())) {
-        auto front = std::move(inFlight_.front());
-        inFlight_.pop_front();
+    m_inFlight.emplace_back(std::move(block), std::move(done));
+    while (m_inFlight.size() >= m_maxInFlight || (last && !m_inFlight.empty())) {
+        auto front = std::move(m_inFlight.front());
+        m_inFlight.pop_front();
         front.second.get();
         Collect(std::move(front.first));
     }
 }
 
 void CGzipFileWriter::Collect(std::unique_ptr<Block> block) {
+    const uint64_t start = m_fileOffset;
+    m_index.entries.push_back(GzipEntry{block->content, start, m_crc});
+    if (const Loan* loan = block->loan) {
+        const uint32_t before = m_crc;
+        std::vector<uint8_t> buffer(kBlockSize);
+        uint64_t left = loan->fileTo - loan->fileFrom;
+        if (fseeko(loan->file, off_t(loan->fileFrom), SEEK_SET) != 0)
+            m_failed = true;
+        while (left > 0 && !m_failed) {
+            const size_t chunk = size_t(std::min<uint64_t>(left, buffer.size()));
+            if (std::fread(buffer.data(), 1, chunk, loan->file) != chunk)
+                m_failed = true;
+            Emit(buffer.data(), chunk);
+            left -= chunk;
+        }
+        // The lender's inner entry points, moved to this file and to this content's CRC.
+        for (const GzipEntry& e : loan->inner) {
+            const z_off_t length = z_off_t(e.content - loan->from);
+            const uLong part = crc32_combine(loan->crcFrom, e.crc, length);
+            m_index.entries.push_back(GzipEntry{e.content, start + (e.file - loan->fileFrom),
+                                                uint32_t(crc32_combine(before, part, length))});
+        }
+        m_crc = uint32_t(crc32_combine(before, loan->crc, z_off_t(loan->to - loan->from)));
+        return;
+    }
     if (!block->ok)
-        failed_ = true;
-    crc_ = static_cast<uint32_t>(crc32_combine(crc_, block->crc, static_cast<z_off_t>(block->data.size())));
+        m_failed = true;
+    m_crc = static_cast<uint32_t>(crc32_combine(m_crc, block->crc, static_cast<z_off_t>(block->data.size())));
     Emit(block->out.data(), block->out.size());
 }
 
 bool CGzipFileWriter::Finish() {
-    if (!file_)
+    if (!m_file)
         return false;
-    if (!failed_) {
+    // Content that ended inside a loan would leave the stream with bytes it does not have.
+    if (m_loan && m_loan->queued && m_position < m_loan->to)
+        m_failed = true;
+    if (!m_failed) {
         Dispatch(true);
         uint8_t trailer[8];
-        uint32_t size = static_cast<uint32_t>(length_);
+        const uint32_t size = static_cast<uint32_t>(m_position);
         for (int i = 0; i < 4; ++i) {
-            trailer[i] = static_cast<uint8_t>(crc_ >> (8 * i));
+            trailer[i] = static_cast<uint8_t>(m_crc >> (8 * i));
             trailer[4 + i] = static_cast<uint8_t>(size >> (8 * i));
         }
         Emit(trailer, sizeof trailer);
+        std::memcpy(m_index.trailer, trailer, 8);
+        m_index.fileSize = m_fileOffset;
     }
-    if (std::fflush(file_) != 0)
-        failed_ = true;
-    if (std::fclose(file_) != 0)
-        failed_ = true;
-    file_ = nullptr;
-    return !failed_;
+    if (std::fflush(m_file) != 0)
+        m_failed = true;
+    if (std::fclose(m_file) != 0)
+        m_failed = true;
+    m_file = nullptr;
+    m_loan.reset();
+    if (m_failed)
+        m_index = GzipIndex{};
+    return !m_failed;
 }
 
 CReplacingGzipFile::~CReplacingGzipFile() {
-    if (open_) {
-        writer_.Close();
-        std::remove(temp_.c_str());
+    if (m_open) {
+        m_writer.Close();
+        std::remove(m_temp.c_str());
     }
 }
 
 bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
-    path_ = path;
+    m_path = path;
     const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
     // A name left behind by an earlier process with the same id is skipped, never shared.
-    for (int attempt = 0; attempt < 100 && !open_; ++attempt) {
-        temp_ =
+    for (int attempt = 0; attempt < 100 && !m_open; ++attempt) {
+        m_temp =
             folder + "~" + std::to_string(processId) + "-" + std::to_string(g_replacingWriters++) + ".tmp";
-        open_ = writer_.Open(temp_, true);
-        if (!open_ && errno != EEXIST)
+        m_open = m_writer.Open(m_temp, true);
+        if (!m_open && errno != EEXIST)
             break;
     }
-    return open_;
+    return m_open;
 }
 
 bool CReplacingGzipFile::Commit() {
-    if (!open_)
+    if (!m_open)
         return false;
-    open_ = false;
+    m_open = false;
     // rename replaces the old file in one step: a reader sees either the old or the new game.
-    if (!writer_.Finish() || std::rename(temp_.c_str(), path_.c_str()) != 0) {
-        std::remove(temp_.c_str());
+    if (!m_writer.Finish() || std::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+        std::remove(m_temp.c_str());
         return false;
     }
     return true;

@@ -2,6 +2,8 @@
 // file only once its new content is complete.
 #pragma once
 
+#include "game/logic/GzipIndex.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +19,13 @@ class CSaveSink {
     virtual ~CSaveSink() = default;
     // Appends n bytes. A sink that fails remembers it and ignores the rest; Finish reports it.
     virtual void Write(const void* data, size_t n) = 0;
+    // Called before n content bytes the writer would otherwise have to produce (a band of atlas
+    // rows): true means the sink already has them and counts them as written, and Write is not
+    // called for them.
+    virtual bool Skip(size_t n) {
+        (void)n;
+        return false;
+    }
 };
 
 // Collects everything in memory (tests, the fuzzing corpus, the benchmark's reference bytes).
@@ -30,6 +39,11 @@ class CMemorySink : public CSaveSink {
 // kBlockSize bytes that are compressed on worker threads, each primed with the 32 KiB before it
 // and ended with a sync flush, so the blocks join into one deflate stream; the trailer carries
 // the CRC of the whole content (crc32_combine of the blocks') and its length modulo 2^32.
+//
+// A file written before with the same content in a range can lend that range: its compressed
+// bytes between two of its entry points are copied instead of compressed again. Since blocks
+// always start at multiples of kBlockSize, a file that lends to a file of the same length gets
+// exactly the bytes it would have had.
 class CGzipFileWriter : public CSaveSink {
   public:
     static constexpr size_t kBlockSize = 1 << 20;
@@ -40,28 +54,43 @@ class CGzipFileWriter : public CSaveSink {
     // Creates or truncates the file; false if it cannot be opened. With `exclusive` an existing
     // file is never opened (false, errno EEXIST).
     bool Open(const std::string& path, bool exclusive = false);
+    // Before the first Write: content [begin, end) of this file will be the same as content
+    // [begin, end) of the file at `path`, whose entry points are `index`. The file is opened and
+    // kept open until Finish; it lends nothing unless its size and last eight bytes are still
+    // those in `index`. Returns how many content bytes it will lend.
+    uint64_t Borrow(const std::string& path, const GzipIndex& index, uint64_t begin, uint64_t end);
     void Write(const void* data, size_t n) override;
+    bool Skip(size_t n) override;
     // Compresses what is left, writes the trailer and closes the file. True only when every byte
     // reached the file and the close succeeded (a full disk gives false).
     bool Finish();
     // Waits for the blocks in flight and closes the file as it stands, without a trailer.
     void Close();
+    // The entry points of the file Finish completed.
+    const GzipIndex& Index() const { return m_index; }
 
   private:
     struct Block;
+    struct Loan;
     void Dispatch(bool last);
+    void QueueLoan();
+    void Queue(std::unique_ptr<Block> block, bool last);
     void Collect(std::unique_ptr<Block> block);
     void Emit(const void* data, size_t n);
+    void Remember(const uint8_t* data, size_t n);
 
-    int level_;
-    FILE* file_ = nullptr;
-    bool failed_ = false;
-    std::vector<uint8_t> pending_; // the content of the block being filled
-    std::vector<uint8_t> window_;  // the last 32 KiB handed out, the next block's dictionary
-    std::deque<std::pair<std::unique_ptr<Block>, std::future<void>>> inFlight_;
-    size_t maxInFlight_;
-    uint32_t crc_;
-    uint64_t length_ = 0;
+    int m_level;
+    FILE* m_file = nullptr;
+    bool m_failed = false;
+    std::vector<uint8_t> m_pending; // the content of the block being filled
+    std::vector<uint8_t> m_window;  // the last 32 KiB of content, the next block's dictionary
+    std::deque<std::pair<std::unique_ptr<Block>, std::future<void>>> m_inFlight;
+    size_t m_maxInFlight;
+    uint32_t m_crc;
+    uint64_t m_position = 0;   // content bytes written or skipped
+    uint64_t m_fileOffset = 0; // bytes emitted
+    std::unique_ptr<Loan> m_loan;
+    GzipIndex m_index;
 };
 
 // Writes to a temporary file beside path and moves it over path only after a complete write:
@@ -71,18 +100,25 @@ class CGzipFileWriter : public CSaveSink {
 // only if no file has that name. It is short whatever the length of path's own name.
 class CReplacingGzipFile : public CSaveSink {
   public:
-    explicit CReplacingGzipFile(int level = 8) : writer_(level) {}
+    explicit CReplacingGzipFile(int level = 8) : m_writer(level) {}
     ~CReplacingGzipFile() override;
 
     bool Open(const std::string& path, unsigned long processId);
-    void Write(const void* data, size_t n) override { writer_.Write(data, n); }
+    // See CGzipFileWriter::Borrow; `path` is normally the target being replaced.
+    uint64_t Borrow(const std::string& path, const GzipIndex& index, uint64_t begin, uint64_t end) {
+        return m_writer.Borrow(path, index, begin, end);
+    }
+    void Write(const void* data, size_t n) override { m_writer.Write(data, n); }
+    bool Skip(size_t n) override { return m_writer.Skip(n); }
     // Finishes the stream and renames it over the target. False leaves the target untouched.
     bool Commit();
 
-    const std::string& TemporaryPath() const { return temp_; }
+    const std::string& TemporaryPath() const { return m_temp; }
+    // The entry points of the committed file.
+    const GzipIndex& Index() const { return m_writer.Index(); }
 
   private:
-    CGzipFileWriter writer_;
-    std::string path_, temp_;
-    bool open_ = false;
+    CGzipFileWriter m_writer;
+    std::string m_path, m_temp;
+    bool m_open = false;
 };

@@ -15,9 +15,9 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-const char* const kShortFile = "Uszkodzony plik z zapisaną grą: plik jest za krótki";
-const char* const kDamagedStream = "Uszkodzony plik z zapisaną grą: błąd w skompresowanych danych";
-const char* const kTrailingData = "Uszkodzony plik z zapisaną grą: dane za końcem zapisanej gry";
+const char* const kShortFile = kSaveShortFile;
+const char* const kDamagedStream = kSaveDamagedStream;
+const char* const kTrailingData = kSaveTrailingData;
 const char* const kBadGridLines = "Uszkodzony plik z zapisaną grą: nieprawidłowe położenie linii siatki";
 const char* const kBadOwner = "Uszkodzony plik z zapisaną grą: nieprawidłowy numer elementu w mapie pikseli";
 const char* const kBadThumbSize = "Uszkodzony plik z zapisaną grą: nieprawidłowy rozmiar miniaturki";

@@ -54,6 +54,11 @@ struct CSaveFileError {
     int line;
 };
 
+// The stream failures, all logged at SAVE_LINE_STREAM.
+inline constexpr const char* kSaveShortFile = "Uszkodzony plik z zapisaną grą: plik jest za krótki";
+inline constexpr const char* kSaveDamagedStream = "Uszkodzony plik z zapisaną grą: błąd w skompresowanych danych";
+inline constexpr const char* kSaveTrailingData = "Uszkodzony plik z zapisaną grą: dane za końcem zapisanej gry";
+
 // Log lines of the load failures found by the checks.
 enum SaveErrorLine {
     SAVE_LINE_STREAM = 1890, // short file, damaged gzip stream, bytes after the content

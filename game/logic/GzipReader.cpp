@@ -1,0 +1,185 @@
+#include "game/logic/GzipReader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void Fail(const char* message) {
+    throw CSaveFileError{message, SAVE_LINE_STREAM};
+}
+
+constexpr size_t kFileChunk = 1 << 20;
+
+} // namespace
+
+struct CGzipSource::Stream {
+    z_stream z{};
+    bool inflating = false; // z is initialised
+    bool gzip = false;      // false: the bytes are the content (after Start)
+    bool started = false;
+    bool ended = false; // the last member ended; nothing more is content
+    bool oneMember = true;
+    FILE* file = nullptr;
+    std::vector<uint8_t> buffer; // a file's bytes not yet taken
+    const uint8_t* next = nullptr;
+    size_t avail = 0;
+    uint64_t availEnd = 0; // offset in the input of the byte after next + avail
+    bool inputDone = false;
+    GzipIndex index;
+
+    ~Stream() {
+        if (inflating)
+            inflateEnd(&z);
+    }
+
+    uint64_t Offset(const uint8_t* p) const { return availEnd - avail + uint64_t(p - next); }
+
+    // Keeps the bytes not taken and appends more from the file; false at the input's end.
+    bool More() {
+        if (!file || inputDone)
+            return false;
+        std::vector<uint8_t> joined(avail + kFileChunk);
+        if (avail > 0)
+            std::memcpy(joined.data(), next, avail);
+        const size_t got = std::fread(joined.data() + avail, 1, kFileChunk, file);
+        if (got == 0) {
+            inputDone = true;
+            return false;
+        }
+        joined.resize(avail + got);
+        buffer.swap(joined);
+        next = buffer.data();
+        avail = buffer.size();
+        availEnd += got;
+        return true;
+    }
+
+    void Take(size_t n) {
+        next += n;
+        avail -= n;
+    }
+
+    // At least n bytes in hand unless the input ends first.
+    bool Have(size_t n) {
+        while (avail < n)
+            if (!More())
+                return false;
+        return true;
+    }
+
+    bool GzipFollows() { return Have(2) && next[0] == 0x1f && next[1] == 0x8b; }
+
+    void Start() {
+        if (started)
+            return;
+        started = true;
+        gzip = GzipFollows();
+        if (gzip) {
+            if (inflateInit2(&z, 15 + 16) != Z_OK)
+                throw std::bad_alloc();
+            inflating = true;
+        }
+    }
+
+    // Inflates into out (up to n bytes) and returns how many came, 0 only once the content has
+    // ended. Throws CSaveFileError for a damaged or cut stream.
+    size_t Inflate(uint8_t* out, size_t n) {
+        for (;;) {
+            if (ended)
+                return 0;
+            z.next_in = const_cast<Bytef*>(next);
+            z.avail_in = static_cast<uInt>(std::min<size_t>(avail, UINT_MAX));
+            z.next_out = out;
+            z.avail_out = static_cast<uInt>(std::min<size_t>(n, UINT_MAX));
+            const int rc = inflate(&z, Z_BLOCK);
+            const size_t produced = static_cast<size_t>(z.next_out - out);
+            const uint8_t* stop = z.next_in;
+            Take(static_cast<size_t>(stop - next));
+            if (rc == Z_STREAM_END) {
+                if (GzipFollows()) {
+                    inflateReset(&z);
+                    oneMember = false;
+                } else {
+                    ended = true;
+                }
+                if (produced > 0)
+                    return produced;
+                continue;
+            } else if (rc == Z_OK) {
+                // Between two blocks, on a byte boundary, and not after the last one.
+                if ((z.data_type & (128 | 64 | 7)) == 128 && oneMember)
+                    index.entries.push_back(GzipEntry{z.total_out, Offset(next), uint32_t(z.adler)});
+            } else if (rc != Z_BUF_ERROR) {
+                Fail(kSaveDamagedStream);
+            }
+            if (produced > 0)
+                return produced;
+            if (rc == Z_BUF_ERROR || avail == 0) {
+                if (!More())
+                    Fail(kSaveShortFile);
+            }
+        }
+    }
+};
+
+CGzipSource::CGzipSource(const uint8_t* data, size_t size) : m_s(new Stream) {
+    m_s->next = data;
+    m_s->avail = size;
+    m_s->availEnd = size;
+}
+
+CGzipSource::CGzipSource(FILE* file) : m_s(new Stream) {
+    m_s->file = file;
+}
+
+CGzipSource::~CGzipSource() = default;
+
+void CGzipSource::Read(void* data, size_t n) {
+    Stream& s = *m_s;
+    s.Start();
+    uint8_t* out = static_cast<uint8_t*>(data);
+    if (!s.gzip) {
+        if (!s.Have(n))
+            Fail(kSaveShortFile);
+        std::memcpy(out, s.next, n);
+        s.Take(n);
+        return;
+    }
+    while (n > 0) {
+        const size_t got = s.Inflate(out, n);
+        if (got == 0)
+            Fail(kSaveShortFile);
+        out += got;
+        n -= got;
+    }
+}
+
+void CGzipSource::ExpectEnd() {
+    Stream& s = *m_s;
+    s.Start();
+    uint8_t extra;
+    if (s.gzip ? s.Inflate(&extra, 1) > 0 : s.Have(1))
+        Fail(kSaveTrailingData);
+}
+
+GzipIndex CGzipSource::TakeIndex() {
+    Stream& s = *m_s;
+    GzipIndex index;
+    if (!s.file || !s.gzip || !s.ended || !s.oneMember)
+        return index;
+    // The file as it is now identifies it later: its size and last eight bytes.
+    if (fseeko(s.file, 0, SEEK_END) != 0)
+        return index;
+    const off_t size = ftello(s.file);
+    if (size < 8 || fseeko(s.file, size - 8, SEEK_SET) != 0 || std::fread(index.trailer, 1, 8, s.file) != 8)
+        return index;
+    index.fileSize = uint64_t(size);
+    index.entries.swap(s.index.entries);
+    return index;
+}

@@ -1,0 +1,150 @@
+// A saved game's gzip stream lent to the next save of the same game: the bytes that come out, the
+// entry points found when reading, and lenders that must not lend.
+#include "game/logic/GzipReader.h"
+#include "game/logic/GzipWriter.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Content like a board's: runs of noise, of repeated texels and of zeros, 5.3 MiB.
+std::vector<uint8_t> Content(uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> c;
+    while (c.size() < (5u << 20) + 300000) {
+        const size_t run = 1000 + random() % 60000;
+        const int kind = int(random() % 3);
+        for (size_t i = 0; i < run; ++i)
+            c.push_back(kind == 0 ? uint8_t(random() & 0x0F) : kind == 1 ? uint8_t(i % 7 * 30) : 0);
+    }
+    return c;
+}
+
+std::string Temp(const char* name) {
+    return testing::TempDir() + "gzip_reuse_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::vector<uint8_t> Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Writes content in 1 MB pieces, offering each to Skip first when `skip` is set.
+GzipIndex Write(const std::string& path, const std::vector<uint8_t>& content, const std::string& lender = "",
+                const GzipIndex& lent = {}, uint64_t* borrowed = nullptr, bool skip = false) {
+    CGzipFileWriter writer(8);
+    EXPECT_TRUE(writer.Open(path));
+    const uint64_t got = lender.empty() ? 0 : writer.Borrow(lender, lent, 56, content.size() - 1200);
+    if (borrowed)
+        *borrowed = got;
+    for (size_t at = 0; at < content.size(); at += 1000000) {
+        const size_t n = std::min<size_t>(1000000, content.size() - at);
+        if (!(skip && writer.Skip(n)))
+            writer.Write(content.data() + at, n);
+    }
+    EXPECT_TRUE(writer.Finish());
+    return writer.Index();
+}
+
+// What the file holds, read back the way a saved game is, with the entry points found.
+std::vector<uint8_t> Read(const std::string& path, size_t size, GzipIndex* index = nullptr) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    std::vector<uint8_t> out(size);
+    CGzipSource source(f);
+    try {
+        source.Read(out.data(), size);
+        source.ExpectEnd();
+    } catch (const CSaveFileError& e) {
+        ADD_FAILURE() << path << ": " << e.message;
+    }
+    if (index)
+        *index = source.TakeIndex();
+    std::fclose(f);
+    return out;
+}
+
+TEST(GzipReuse, LentBytesJoinIntoTheSameFileAsAFreshWrite) {
+    const std::vector<uint8_t> first = Content(1);
+    std::vector<uint8_t> second = first;
+    second[50] ^= 0xFF; // what changes between two saves: the header's play time and the pieces
+    second[second.size() - 1000] ^= 0xFF;
+
+    const std::string lender = Temp("lender.gz"), fresh = Temp("fresh.gz"), out = Temp("out.gz");
+    const GzipIndex written = Write(lender, first);
+    Write(fresh, second);
+
+    // The reader finds at least every block start the writer made, at the same places.
+    GzipIndex read;
+    EXPECT_EQ(Read(lender, first.size(), &read), first);
+    for (const GzipEntry& e : written.entries) {
+        bool found = false;
+        for (const GzipEntry& r : read.entries)
+            found |= r.content == e.content && r.file == e.file && r.crc == e.crc;
+        EXPECT_TRUE(found) << "entry at content " << e.content;
+    }
+    EXPECT_EQ(read.fileSize, written.fileSize);
+
+    for (const GzipIndex* index : std::vector<const GzipIndex*>{&written, &read}) {
+        for (bool skip : {false, true}) {
+            uint64_t borrowed = 0;
+            const GzipIndex made = Write(out, second, lender, *index, &borrowed, skip);
+            EXPECT_GE(borrowed, 3u << 20);
+            EXPECT_EQ(Bytes(out), Bytes(fresh)) << "skip " << skip;
+            // The new file lends in turn, with entry points true to its own bytes.
+            GzipIndex again;
+            EXPECT_EQ(Read(out, second.size(), &again), second);
+            for (size_t i = 0; i < made.entries.size(); ++i)
+                EXPECT_EQ(made.entries[i].crc,
+                          uint32_t(crc32(0, second.data(), uInt(made.entries[i].content))));
+        }
+    }
+}
+
+TEST(GzipReuse, AStreamFromElsewhereLendsAtItsOwnBlockBoundaries) {
+    const std::vector<uint8_t> first = Content(2);
+    std::vector<uint8_t> second = first;
+    second[10] ^= 0x55;
+    const std::string lender = Temp("zlib.gz"), out = Temp("out2.gz");
+    gzFile z = gzopen(lender.c_str(), "wb8");
+    gzwrite(z, first.data(), unsigned(first.size()));
+    gzclose(z);
+
+    GzipIndex read;
+    ASSERT_EQ(Read(lender, first.size(), &read), first);
+    uint64_t borrowed = 0;
+    Write(out, second, lender, read, &borrowed, true);
+    EXPECT_GT(borrowed, 0u);
+    EXPECT_EQ(Read(out, second.size()), second);
+}
+
+TEST(GzipReuse, ALenderThatChangedLendsNothing) {
+    const std::vector<uint8_t> content = Content(3);
+    const std::string lender = Temp("changed.gz"), out = Temp("out3.gz");
+    const GzipIndex index = Write(lender, content);
+    const std::vector<uint8_t> bytes = Bytes(lender);
+
+    std::vector<std::vector<uint8_t>> changes = {{bytes.begin(), bytes.end() - 1}, bytes, {}};
+    changes[1][changes[1].size() - 3] ^= 1; // another length in the trailer
+    for (const auto& change : changes) {
+        std::ofstream(lender, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(change.data()), std::streamsize(change.size()));
+        uint64_t borrowed = 1;
+        Write(out, content, lender, index, &borrowed, true);
+        EXPECT_EQ(borrowed, 0u);
+        EXPECT_EQ(Read(out, content.size()), content);
+    }
+    uint64_t borrowed = 1;
+    Write(out, content, Temp("missing.gz"), index, &borrowed, true);
+    EXPECT_EQ(borrowed, 0u);
+}
+
+} // namespace
