@@ -2,8 +2,8 @@
 // switching, frame drawing and input routing, with the recording device.
 #include "framework/Error.h"
 #include "framework/Gfx.h"
-#include "framework/Logo.h"
-#include "framework/Puzzle.h"
+#include "app/Logo.h"
+#include "app/PuzzleApp.h"
 #include "game/Game.h"
 #include "intro/Intro.h"
 #include "platform/test/RecordingDevice.h"
@@ -21,71 +21,67 @@ const int kForceDummyVideo = (setenv("SDL_VIDEODRIVER", "dummy", 0), 0);
 
 // ---- Start options --------------------------------------------------------------------------
 
-StartRequest Take(std::initializer_list<const char*> arguments, std::vector<bool>* taken = nullptr) {
-    StartRequest request;
-    for (const char* argument : arguments) {
-        bool t = TakeStartOption(argument, request);
-        if (taken)
-            taken->push_back(t);
+// Each row offers its arguments in turn; the last one is taken exactly when a request remains.
+TEST(StartOptions, TakenRejectedAndCancelled) {
+    struct Case {
+        std::vector<const char*> arguments;
+        int kind;
+        const char* path;
+        int pieceCount;
+    };
+    const Case cases[] = {
+        {{"--new:C:\\My Pictures\\cat.jpg?120"}, 1, "C:\\My Pictures\\cat.jpg", 120},
+        {{"-n:a.png?2"}, 1, "a.png", 2},
+        {{"--open:kot.jpg (108).pzz"}, 2, "kot.jpg (108).pzz", 0},
+        {{"-o:x.pzz"}, 2, "x.pzz", 0},
+        // The count text is read like atoi.
+        {{"--new:a?12abc"}, 1, "a", 12},
+        {{"--new:a?  \t7"}, 1, "a", 7},
+        {{"--new:a?+9"}, 1, "a", 9},
+        {{"--new:a?5?b"}, 1, "a", 5},
+        {{"--new:a?2147483647"}, 1, "a", 2147483647},
+        {{"--new:a?b?5"}, 0, "", 0}, // the count text is "b?5": no leading digits
+        // A second option cancels (even one that would not parse); a third is taken again.
+        {{"--open:a.pzz", "--open:b.pzz"}, 0, "", 0},
+        {{"--new:a?10", "-o:b.pzz"}, 0, "", 0},
+        {{"--new:a?10", "--new:b?1"}, 0, "", 0},
+        {{"--open:a.pzz", "--open:b.pzz", "-n:c.jpg?30"}, 1, "c.jpg", 30},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (const char* rejected : {"--new:a?1",
+                                 "--new:a?0",
+                                 "--new:a?-5",
+                                 "--new:a?x10",
+                                 "--new:a",
+                                 "--new:a?",
+                                 "--new:?10",
+                                 "--new:",
+                                 "-n:a? ",
+                                 "--new:a?2147483648",
+                                 "--new:a?99999999999999999999",
+                                 "--new:a?-2147483649",
+                                 "--NEW:a?10",
+                                 "-N:a?10",
+                                 "--new a?10",
+                                 "new:a?10",
+                                 "--open:",
+                                 "-o:",
+                                 "--OPEN:x.pzz",
+                                 "-O:x.pzz"})
+        all.push_back({{rejected}, 0, "", 0});
+    for (const Case& c : all) {
+        StartRequest request;
+        bool taken = false;
+        for (const char* argument : c.arguments)
+            taken = TakeStartOption(argument, request);
+        SCOPED_TRACE(c.arguments.back());
+        EXPECT_EQ(request.kind, c.kind);
+        EXPECT_EQ(taken, c.kind != 0);
+        if (c.kind != 0) {
+            EXPECT_EQ(request.path, c.path);
+            EXPECT_EQ(request.pieceCount, c.pieceCount);
+        }
     }
-    return request;
-}
-
-TEST(StartOptions, NewAndOpenInLongAndShortForms) {
-    StartRequest r = Take({"--new:C:\\My Pictures\\cat.jpg?120"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "C:\\My Pictures\\cat.jpg");
-    EXPECT_EQ(r.pieceCount, 120);
-    r = Take({"-n:a.png?2"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "a.png");
-    EXPECT_EQ(r.pieceCount, 2);
-    r = Take({"--open:kot.jpg (108).pzz"});
-    EXPECT_EQ(r.kind, 2);
-    EXPECT_EQ(r.path, "kot.jpg (108).pzz");
-    r = Take({"-o:x.pzz"});
-    EXPECT_EQ(r.kind, 2);
-    EXPECT_EQ(r.path, "x.pzz");
-}
-
-TEST(StartOptions, CountTextReadLikeAtoi) {
-    EXPECT_EQ(Take({"--new:a?12abc"}).pieceCount, 12);
-    EXPECT_EQ(Take({"--new:a?  \t7"}).pieceCount, 7);
-    EXPECT_EQ(Take({"--new:a?+9"}).pieceCount, 9);
-    StartRequest r = Take({"--new:a?b?5"});
-    EXPECT_EQ(r.kind, 0); // the count text is "b?5": no leading digits
-    r = Take({"--new:a?5?b"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "a");
-    EXPECT_EQ(r.pieceCount, 5);
-    EXPECT_EQ(Take({"--new:a?2147483647"}).pieceCount, 2147483647);
-}
-
-TEST(StartOptions, RejectedNewOptions) {
-    for (const char* argument :
-         {"--new:a?1", "--new:a?0", "--new:a?-5", "--new:a?x10", "--new:a", "--new:a?", "--new:?10",
-          "--new:", "-n:a? ", "--new:a?2147483648", "--new:a?99999999999999999999", "--new:a?-2147483649",
-          "--NEW:a?10", "-N:a?10", "--new a?10", "new:a?10"}) {
-        std::vector<bool> taken;
-        StartRequest r = Take({argument}, &taken);
-        EXPECT_EQ(r.kind, 0) << argument;
-        EXPECT_FALSE(taken[0]) << argument;
-    }
-    for (const char* argument : {"--open:", "-o:", "--OPEN:x.pzz", "-O:x.pzz"})
-        EXPECT_EQ(Take({argument}).kind, 0) << argument;
-}
-
-TEST(StartOptions, SecondOptionCancelsAndAThirdIsTakenAgain) {
-    std::vector<bool> taken;
-    EXPECT_EQ(Take({"--open:a.pzz", "--open:b.pzz"}, &taken).kind, 0);
-    EXPECT_EQ(taken, (std::vector<bool>{true, false}));
-    EXPECT_EQ(Take({"--new:a?10", "-o:b.pzz"}).kind, 0);
-    // Even an option that would not parse cancels a recorded one.
-    EXPECT_EQ(Take({"--new:a?10", "--new:b?1"}).kind, 0);
-    StartRequest r = Take({"--open:a.pzz", "--open:b.pzz", "-n:c.jpg?30"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "c.jpg");
-    EXPECT_EQ(r.pieceCount, 30);
 }
 
 TEST(StartOptions, PieceCountReaderRefusesOnlyOutOfRangeValues) {
@@ -490,15 +486,20 @@ TEST_F(PuzzleAppTest, InputGoesToTheScreenAndDoubleClicksDoNot) {
     app.Replace(nullptr);
 }
 
-TEST_F(PuzzleAppTest, LogoScreenSwitchesOnTheFirstPressOfADoubleClick) {
+// The logo screen leaves for the game on any key or button press (the first press of a
+// double-click included) and on nothing else.
+TEST_F(PuzzleAppTest, LogoScreenLeavesOnAnyPress) {
+    const std::pair<UINT, int> cases[] = {
+        {WM_KEYDOWN, 2},   {WM_LBUTTONDOWN, 2},   {WM_MBUTTONDOWN, 2},   {WM_RBUTTONDOWN, 2},
+        {WM_KEYUP, 0},     {WM_CHAR, 0},          {WM_MOUSEMOVE, 0},     {WM_LBUTTONUP, 0},
+        {WM_RBUTTONUP, 0}, {WM_LBUTTONDBLCLK, 0}, {WM_MBUTTONDBLCLK, 0}, {WM_RBUTTONDBLCLK, 0},
+    };
     Probe app;
-    app.Replace(new CLogo(nullptr, nullptr));
-    app.WindowProc(nullptr, WM_LBUTTONDOWN, 0, 0);
-    EXPECT_EQ(app.m_screen->GetNextScreen(), 2);
-    app.Replace(new CLogo(nullptr, nullptr));
-    app.WindowProc(nullptr, WM_LBUTTONDBLCLK, 0, 0);
-    app.WindowProc(nullptr, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(app.m_screen->GetNextScreen(), 0);
+    for (auto [message, next] : cases) {
+        app.Replace(new CLogo(nullptr, nullptr));
+        app.WindowProc(nullptr, message, VK_ESCAPE, MAKELPARAM(5, 6));
+        EXPECT_EQ(app.m_screen->GetNextScreen(), next) << message;
+    }
     app.Replace(nullptr);
 }
 
