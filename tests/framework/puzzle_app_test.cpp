@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -47,28 +48,16 @@ TEST(StartOptions, TakenRejectedAndCancelled) {
         {{"--new:a?10", "--new:b?1"}, 0, "", 0},
         {{"--open:a.pzz", "--open:b.pzz", "-n:c.jpg?30"}, 1, "c.jpg", 30},
     };
+    const char* const rejected[][4] = {
+        {"--new:a?1", "--new:a?0", "--new:a?-5", "--new:a?x10"},
+        {"--new:a", "--new:a?", "--new:?10", "--new:"},
+        {"-n:a? ", "--new:a?2147483648", "--new:a?99999999999999999999", "--new:a?-2147483649"},
+        {"--NEW:a?10", "-N:a?10", "--new a?10", "new:a?10"},
+        {"--open:", "-o:", "--OPEN:x.pzz", "-O:x.pzz"}};
     std::vector<Case> all(std::begin(cases), std::end(cases));
-    for (const char* rejected : {"--new:a?1",
-                                 "--new:a?0",
-                                 "--new:a?-5",
-                                 "--new:a?x10",
-                                 "--new:a",
-                                 "--new:a?",
-                                 "--new:?10",
-                                 "--new:",
-                                 "-n:a? ",
-                                 "--new:a?2147483648",
-                                 "--new:a?99999999999999999999",
-                                 "--new:a?-2147483649",
-                                 "--NEW:a?10",
-                                 "-N:a?10",
-                                 "--new a?10",
-                                 "new:a?10",
-                                 "--open:",
-                                 "-o:",
-                                 "--OPEN:x.pzz",
-                                 "-O:x.pzz"})
-        all.push_back({{rejected}, 0, "", 0});
+    for (const auto& row : rejected)
+        for (const char* argument : row)
+            all.push_back({{argument}, 0, "", 0});
     for (const Case& c : all) {
         StartRequest request;
         bool taken = false;
@@ -187,15 +176,13 @@ class Probe : public CPuzzleApp {
 
 // The render states every screen relies on: no lighting, depth or culling, alpha blending.
 void ExpectSharedRenderStates(CRecordingDevice& device) {
-    const std::pair<D3DRENDERSTATETYPE, DWORD> states[] = {
-        {D3DRS_LIGHTING, FALSE},
-        {D3DRS_ZENABLE, D3DZB_FALSE},
-        {D3DRS_SPECULARENABLE, FALSE},
-        {D3DRS_CULLMODE, D3DCULL_NONE},
-        {D3DRS_ALPHABLENDENABLE, TRUE},
-        {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-        {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-    };
+    const std::pair<D3DRENDERSTATETYPE, DWORD> states[] = {{D3DRS_LIGHTING, FALSE},
+                                                           {D3DRS_ZENABLE, D3DZB_FALSE},
+                                                           {D3DRS_SPECULARENABLE, FALSE},
+                                                           {D3DRS_CULLMODE, D3DCULL_NONE},
+                                                           {D3DRS_ALPHABLENDENABLE, TRUE},
+                                                           {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                                                           {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}};
     for (auto [state, value] : states)
         EXPECT_EQ(device.RenderState(state), value) << state;
 }
@@ -474,19 +461,14 @@ TEST_F(PuzzleAppTest, InputGoesToTheScreenAndDoubleClicksDoNot) {
     EXPECT_EQ(g_cursorX, 123);
     EXPECT_EQ(g_cursorY, 456);
     app.Replace(new FakeScreen(log));
-    app.WindowProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    app.WindowProc(nullptr, WM_KEYUP, VK_ESCAPE, 0);
-    app.WindowProc(nullptr, WM_CHAR, 0xB9, 0);
-    app.WindowProc(nullptr, WM_MOUSEMOVE, 0, at);
-    app.WindowProc(nullptr, WM_LBUTTONDOWN, 0, at);
-    app.WindowProc(nullptr, WM_LBUTTONUP, 0, at);
-    app.WindowProc(nullptr, WM_MBUTTONDOWN, 0, at);
-    app.WindowProc(nullptr, WM_MBUTTONUP, 0, at);
-    app.WindowProc(nullptr, WM_RBUTTONDOWN, 0, at);
-    app.WindowProc(nullptr, WM_RBUTTONUP, 0, at);
-    app.WindowProc(nullptr, WM_LBUTTONDBLCLK, 0, at);
-    app.WindowProc(nullptr, WM_MBUTTONDBLCLK, 0, at);
-    app.WindowProc(nullptr, WM_RBUTTONDBLCLK, 0, at);
+    const std::tuple<UINT, WPARAM, LPARAM> messages[] = {
+        {WM_KEYDOWN, VK_ESCAPE, 0}, {WM_KEYUP, VK_ESCAPE, 0},  {WM_CHAR, 0xB9, 0},
+        {WM_MOUSEMOVE, 0, at},      {WM_LBUTTONDOWN, 0, at},   {WM_LBUTTONUP, 0, at},
+        {WM_MBUTTONDOWN, 0, at},    {WM_MBUTTONUP, 0, at},     {WM_RBUTTONDOWN, 0, at},
+        {WM_RBUTTONUP, 0, at},      {WM_LBUTTONDBLCLK, 0, at}, {WM_MBUTTONDBLCLK, 0, at},
+        {WM_RBUTTONDBLCLK, 0, at}};
+    for (auto [message, wParam, lParam] : messages)
+        app.WindowProc(nullptr, message, wParam, lParam);
     EXPECT_EQ(log, (std::vector<std::string>{"KeyDown 27", "KeyUp 27", "Char 185",
                                              "MouseMove 700 500 cursor 700 500", "MouseDown 700 500 0",
                                              "MouseUp 700 500 0", "MouseDown 700 500 1", "MouseUp 700 500 1",
@@ -500,8 +482,7 @@ TEST_F(PuzzleAppTest, LogoScreenLeavesOnAnyPress) {
     const std::pair<UINT, int> cases[] = {
         {WM_KEYDOWN, 2},   {WM_LBUTTONDOWN, 2},   {WM_MBUTTONDOWN, 2},   {WM_RBUTTONDOWN, 2},
         {WM_KEYUP, 0},     {WM_CHAR, 0},          {WM_MOUSEMOVE, 0},     {WM_LBUTTONUP, 0},
-        {WM_RBUTTONUP, 0}, {WM_LBUTTONDBLCLK, 0}, {WM_MBUTTONDBLCLK, 0}, {WM_RBUTTONDBLCLK, 0},
-    };
+        {WM_RBUTTONUP, 0}, {WM_LBUTTONDBLCLK, 0}, {WM_MBUTTONDBLCLK, 0}, {WM_RBUTTONDBLCLK, 0}};
     Probe app;
     for (auto [message, next] : cases) {
         app.Replace(new CLogo(nullptr, nullptr));
