@@ -84,7 +84,7 @@ SaveData MakeGame(int width, int height) {
                     rgb[(size_t(y * height / d.thumbHeight) * width + x * width / d.thumbWidth) * 3 + c];
     d.thumbnail.resize(kThumbnailBytes);
     ComposeThumbnail(RgbView{scaled.data(), d.thumbWidth}, d.thumbWidth, d.thumbHeight,
-                     reinterpret_cast<uint32_t*>(d.thumbnail.data()));
+                     reinterpret_cast<uint32_t*>(d.thumbnail.data()), kThumbnailSide);
     for (int n = 0; n < h.pieceCount; ++n)
         d.pieces.push_back({float(std::rand() % int(h.boardWidth)), float(std::rand() % int(h.boardHeight)),
                             uint16_t(n), uint8_t(n % 3 == 0), 0});

@@ -5,9 +5,7 @@
 #include "game/logic/AtlasTexels.h"
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -15,7 +13,7 @@ constexpr const char* kSource = "game.cpp";
 // Rows of the atlas locked at a time: bounds the lock's staging copy to about 4 MB.
 constexpr size_t kBandBytes = 4u << 20;
 
-// Unlocks level 0 when the copy leaves early.
+// Unlocks level 0 when the composition leaves early.
 class CLevelLock {
   public:
     explicit CLevelLock(IDirect3DTexture9* texture) : m_texture(texture) {}
@@ -26,13 +24,6 @@ class CLevelLock {
   private:
     IDirect3DTexture9* m_texture;
 };
-
-void CopyRows(const uint32_t* texels, int width, int rowCount, const D3DLOCKED_RECT& locked) {
-    for (int y = 0; y < rowCount; ++y) {
-        BYTE* row = static_cast<BYTE*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
-        std::memcpy(row, texels + static_cast<size_t>(y) * width, static_cast<size_t>(width) * 4);
-    }
-}
 
 int WorkerThreads() {
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
@@ -97,7 +88,6 @@ void CGame::BuildThumbnail(CPictureDecoder& decoder) {
         throw CError(ERR_DIRECTX, "Nie można zapisywać do tekstury miniaturki", kSource, 1552, hr);
     }
     CLevelLock unlock(thumbnailTexture);
-    std::vector<uint32_t> texels(static_cast<size_t>(kThumbnailSide) * kThumbnailSide);
-    ComposeThumbnail(RgbView{scaled.data.get(), scaled.width}, thumbWidth, thumbHeight, texels.data());
-    CopyRows(texels.data(), kThumbnailSide, kThumbnailSide, locked);
+    ComposeThumbnail(RgbView{scaled.data.get(), scaled.width}, thumbWidth, thumbHeight,
+                     static_cast<uint32_t*>(locked.pBits), static_cast<size_t>(locked.Pitch) / 4);
 }

@@ -149,37 +149,22 @@ CAtlasComposer::CAtlasComposer(const PieceCut& cut, const RgbView& rgb, int side
             m_windows.push_back(w);
         }
     }
-    // Atlas row Y of piece row r shows picture row Y - r * qh.
-    const int bands = (side + m_bandRows - 1) / m_bandRows;
-    m_reads.resize(static_cast<size_t>(bands));
-    for (int b = 0; b < bands; ++b) {
-        Rows reads{cut.areaHeight, 0};
-        const int top = b * m_bandRows;
-        for (int r = 0; r < cut.rows; ++r) {
-            const Window& w = m_windows[static_cast<size_t>(r) * cut.columns];
-            const int first = std::max(top - r * qh, w.y0);
-            const int end = std::min(top + BandRows(b) - r * qh, w.y1);
-            if (first < end) {
-                reads.first = std::min(reads.first, first);
-                reads.end = std::max(reads.end, end);
-            }
+    // Atlas row Y of piece row r shows picture row Y - r * qh for the rows of that piece row's
+    // window; windows overlap, so a row is shown from its first window to its last.
+    m_firstShown.assign(static_cast<size_t>(cut.areaHeight), 0);
+    m_lastShown.assign(static_cast<size_t>(cut.areaHeight), 0);
+    for (int r = cut.rows - 1; r >= 0; --r) {
+        const Window& w = m_windows[static_cast<size_t>(r) * cut.columns];
+        for (int y = w.y0; y < w.y1; ++y) {
+            m_firstShown[static_cast<size_t>(y)] = y + r * qh;
+            m_lastShown[static_cast<size_t>(y)] = std::max(m_lastShown[static_cast<size_t>(y)], y + r * qh);
         }
-        m_reads[static_cast<size_t>(b)] = reads;
     }
-    m_stillRead.assign(static_cast<size_t>(bands) + 1, cut.areaHeight);
-    for (int b = bands - 1; b >= 0; --b) {
-        m_stillRead[static_cast<size_t>(b)] =
-            std::min(m_stillRead[static_cast<size_t>(b) + 1], m_reads[static_cast<size_t>(b)].first);
-    }
-    // The counts must hold every row from the first one still read to the last one counted, at
-    // each step CountUpTo will take.
-    int counted = 0;
-    for (int b = 0; b < bands; ++b) {
-        const Rows step = CountStep(b, counted);
-        if (step.first < step.end) {
-            counted = step.end;
-            m_capacity = std::max(m_capacity, counted - m_stillRead[static_cast<size_t>(b)]);
-        }
+    // The counts hold every row from the first one still read to the last one counted (CountUpTo
+    // counts at most kCountAhead rows past the band's need).
+    for (int b = 0; b < Bands(); ++b) {
+        const int need = std::min(cut.areaHeight, RowsShownAbove(b * m_bandRows + BandRows(b)) + kCountAhead);
+        m_capacity = std::max(m_capacity, need - FirstRowStillRead(b));
     }
     m_counts.resize(static_cast<size_t>(m_capacity) * cut.areaWidth);
 }
@@ -188,30 +173,30 @@ int CAtlasComposer::BandRows(int band) const {
     return std::min(m_bandRows, m_side - band * m_bandRows);
 }
 
+int CAtlasComposer::RowsShownAbove(int atlasRow) const {
+    return static_cast<int>(std::partition_point(m_firstShown.begin(), m_firstShown.end(),
+                                                 [atlasRow](int shown) { return shown < atlasRow; }) -
+                            m_firstShown.begin());
+}
+
 int CAtlasComposer::FirstRowStillRead(int band) const {
-    return m_stillRead[static_cast<size_t>(std::clamp(band, 0, Bands()))];
+    const int top = band * m_bandRows;
+    return static_cast<int>(std::partition_point(m_lastShown.begin(), m_lastShown.end(),
+                                                 [top](int shown) { return shown < top; }) -
+                            m_lastShown.begin());
 }
 
 const int8_t* CAtlasComposer::CountRow(int y) const {
     return m_counts.data() + static_cast<size_t>(y % m_capacity) * m_cut.areaWidth;
 }
 
-CAtlasComposer::Rows CAtlasComposer::CountStep(int band, int counted) const {
-    const Rows& reads = m_reads[static_cast<size_t>(band)];
-    if (reads.end <= counted) {
-        return Rows{counted, counted};
-    }
-    const int start = std::max(counted, m_stillRead[static_cast<size_t>(band)]);
-    return Rows{start, std::min(m_cut.areaHeight, std::max(reads.end, start + kCountAhead))};
-}
-
 void CAtlasComposer::CountUpTo(int band) {
-    const Rows step = CountStep(band, m_counted);
-    if (step.first >= step.end) {
+    const int need = RowsShownAbove(band * m_bandRows + BandRows(band));
+    const int start = std::max(m_counted, FirstRowStillRead(band));
+    if (need <= start) {
         return;
     }
-    const int start = step.first;
-    const int end = step.end;
+    const int end = std::min(m_cut.areaHeight, std::max(need, start + kCountAhead));
     const int parts = std::clamp(m_threads, 1, std::max(1, (end - start) / 64));
     const size_t scratchBytes = 2 * static_cast<size_t>(m_cut.areaWidth);
     std::vector<uint8_t> scratch(scratchBytes * parts);
@@ -280,14 +265,15 @@ void ThumbnailSize(int width, int height, int& thumbWidth, int& thumbHeight) {
     thumbHeight = static_cast<int>(height * factor);
 }
 
-void ComposeThumbnail(const RgbView& scaled, int thumbWidth, int thumbHeight, uint32_t* texels) {
-    std::fill(texels, texels + kThumbnailSide * kThumbnailSide, 0xFFFFFFFFu);
+void ComposeThumbnail(const RgbView& scaled, int thumbWidth, int thumbHeight, uint32_t* texels,
+                      size_t stride) {
     const int left = ThumbnailLeft(thumbWidth);
     const int top = ThumbnailTop(thumbHeight);
-    for (int y = 0; y < thumbHeight; ++y) {
-        uint32_t* row = texels + static_cast<size_t>(top + y) * kThumbnailSide + left;
-        for (int x = 0; x < thumbWidth; ++x) {
-            row[x] = ShadePixel(scaled, x, y, 0);
+    for (int y = 0; y < kThumbnailSide; ++y) {
+        uint32_t* row = texels + static_cast<size_t>(y) * stride;
+        std::fill(row, row + kThumbnailSide, 0xFFFFFFFFu);
+        for (int x = 0; y >= top && y < top + thumbHeight && x < thumbWidth; ++x) {
+            row[left + x] = ShadePixel(scaled, x, y - top, 0);
         }
     }
 }

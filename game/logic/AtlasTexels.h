@@ -49,24 +49,22 @@ class CAtlasComposer {
     CAtlasComposer(const CAtlasComposer&) = delete;
     CAtlasComposer& operator=(const CAtlasComposer&) = delete;
 
-    int Bands() const { return static_cast<int>(m_reads.size()); }
+    int Bands() const { return (m_side + m_bandRows - 1) / m_bandRows; }
     int BandRows(int band) const;
     // Composes band `band` (its BandRows(band) rows of `side` texels, row i at out + i * stride)
     // into `out`; bands must come in increasing order. Piece texels are the shaded picture, every
     // other texel is 0.
     void ComposeBand(int band, uint32_t* out, size_t stride);
     // Picture rows above this one are read by no band from `band` on (areaHeight when none is).
+    // FirstRowStillRead(Bands()) is areaHeight.
     int FirstRowStillRead(int band) const;
 
   private:
-    struct Rows {
-        int first, end; // picture rows [first, end); empty when first >= end
-    };
     struct Window {
         int x0, x1, y0, y1; // x1, y1 exclusive
     };
-    // The picture rows that CountUpTo(band) counts when rows up to `counted` are done.
-    Rows CountStep(int band, int counted) const;
+    // n such that picture rows 0 ... n - 1 are the ones first shown above atlas row `atlasRow`.
+    int RowsShownAbove(int atlasRow) const;
     void CountUpTo(int band);
     void ComposeRows(int firstAtlasRow, int begin, int end, uint32_t* out, size_t stride) const;
     const int8_t* CountRow(int y) const;
@@ -77,8 +75,8 @@ class CAtlasComposer {
     int m_bandRows;
     int m_threads;
     std::vector<Window> m_windows; // per piece
-    std::vector<Rows> m_reads;     // per band
-    std::vector<int> m_stillRead;  // per band and one past the last
+    std::vector<int> m_firstShown; // per picture row, the first and last atlas row showing it
+    std::vector<int> m_lastShown;
     // Counts of picture row y at row y % m_capacity; rows up to m_counted are done.
     std::vector<int8_t> m_counts;
     int m_capacity = 1;
@@ -96,6 +94,7 @@ inline int ThumbnailLeft(int thumbWidth) {
 inline int ThumbnailTop(int thumbHeight) {
     return kThumbnailSide / 2 - thumbHeight / 2;
 }
-// All 512 x 512 texels: the scaled picture (thumbWidth x thumbHeight, opaque) centred on opaque
-// white.
-void ComposeThumbnail(const RgbView& scaled, int thumbWidth, int thumbHeight, uint32_t* texels);
+// All 512 x 512 texels, row y at texels + y * stride: the scaled picture (thumbWidth x
+// thumbHeight, opaque) centred on opaque white.
+void ComposeThumbnail(const RgbView& scaled, int thumbWidth, int thumbHeight, uint32_t* texels,
+                      size_t stride);

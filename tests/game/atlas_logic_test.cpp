@@ -209,13 +209,14 @@ TEST(ThumbnailTest, PictureCentredOnWhite) {
         EXPECT_EQ(ThumbnailTop(t.height), t.top);
         std::vector<uint8_t> scaled(static_cast<size_t>(t.width) * t.height * 3, 0x20);
         scaled[0] = 0x80;
-        std::vector<uint32_t> texels(512 * 512, 0);
-        ComposeThumbnail(RgbView{scaled.data(), t.width}, t.width, t.height, texels.data());
+        // Rows 513 texels apart, as a lock's pitch may set them.
+        std::vector<uint32_t> texels(512 * 513, 0);
+        ComposeThumbnail(RgbView{scaled.data(), t.width}, t.width, t.height, texels.data(), 513);
         size_t picture = 0;
         for (int y = 0; y < 512; ++y) {
             for (int x = 0; x < 512; ++x) {
                 const bool inside = x >= t.left && x < t.left + t.width && y >= t.top && y < t.top + t.height;
-                const uint32_t texel = texels[y * 512 + x];
+                const uint32_t texel = texels[y * 513 + x];
                 if (!inside) {
                     ASSERT_EQ(texel, 0xFFFFFFFFu) << x << ", " << y;
                 } else {
