@@ -9,6 +9,7 @@
 #include "platform/CRT.h"
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
+#include "tests/game/AtlasLiteral.h"
 
 #include <IL/il.h>
 #include <IL/ilu.h>
@@ -144,15 +145,19 @@ void BM_AtlasLiteral(benchmark::State& state) {
 BENCHMARK(BM_AtlasLiteral)->Apply(SetSizes);
 
 // threads: 1 shows the gain of the interior test alone, 2 adds the second core. CPU time is the
-// whole process's, so the two rows compare the work as well as the wall time.
+// whole process's, so the two rows compare the work as well as the wall time. Bands of 4 MB, as
+// the game composes them.
 void BM_AtlasFast(benchmark::State& state) {
     const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
     const int side = cut.grid.atlasSize;
-    std::vector<uint32_t> atlas(static_cast<size_t>(side) * side);
+    const int bandRows = std::min(side, (4 << 20) / (side * 4));
+    std::vector<uint32_t> band(static_cast<size_t>(bandRows) * side);
     for (auto _ : state) {
-        const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), static_cast<int>(state.range(2)));
-        ComposeAtlasRows(cut.View(), RgbView{cut.rgb.data(), cut.width}, counts.data(), side, 0, side,
-                         atlas.data());
+        CAtlasComposer composer(cut.View(), RgbView{cut.rgb.data(), cut.width}, side, bandRows,
+                                static_cast<int>(state.range(2)));
+        for (int b = 0; b < composer.Bands(); ++b) {
+            composer.ComposeBand(b, band.data(), side);
+        }
     }
 }
 BENCHMARK(BM_AtlasFast)
@@ -163,14 +168,6 @@ BENCHMARK(BM_AtlasFast)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-
-void BM_ReliefCountsFast(benchmark::State& state) {
-    const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(ComputeReliefCounts(cut.View(), 2));
-    }
-}
-BENCHMARK(BM_ReliefCountsFast)->Apply(SetSizes)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_CreateResources(benchmark::State& state) {
     const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

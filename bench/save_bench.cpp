@@ -71,10 +71,9 @@ SaveData MakeGame(int width, int height) {
                  h.areaWidth,      h.areaHeight, d.colStart.data(), d.rowStart.data(),
                  d.ownerMap.data()};
     RgbView view{rgb.data(), width};
-    std::vector<int8_t> counts = ComputeReliefCounts(cut, 2);
     d.atlas.resize(4 * size_t(h.atlasSize) * h.atlasSize);
-    ComposeAtlasRows(cut, view, counts.data(), h.atlasSize, 0, h.atlasSize,
-                     reinterpret_cast<uint32_t*>(d.atlas.data()), 2);
+    CAtlasComposer(cut, view, h.atlasSize, h.atlasSize, 2)
+        .ComposeBand(0, reinterpret_cast<uint32_t*>(d.atlas.data()), h.atlasSize);
 
     ThumbnailSize(width, height, d.thumbWidth, d.thumbHeight);
     std::vector<uint8_t> scaled(size_t(d.thumbWidth) * d.thumbHeight * 3);
@@ -85,7 +84,7 @@ SaveData MakeGame(int width, int height) {
                     rgb[(size_t(y * height / d.thumbHeight) * width + x * width / d.thumbWidth) * 3 + c];
     d.thumbnail.resize(kThumbnailBytes);
     ComposeThumbnail(RgbView{scaled.data(), d.thumbWidth}, d.thumbWidth, d.thumbHeight,
-                     reinterpret_cast<uint32_t*>(d.thumbnail.data()));
+                     reinterpret_cast<uint32_t*>(d.thumbnail.data()), kThumbnailSide);
     for (int n = 0; n < h.pieceCount; ++n)
         d.pieces.push_back({float(std::rand() % int(h.boardWidth)), float(std::rand() % int(h.boardHeight)),
                             uint16_t(n), uint8_t(n % 3 == 0), 0});
