@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 RecordingSettings g_recordingSettings;
@@ -16,55 +17,31 @@ void ResetRecording() {
 }
 
 const char* CallKindName(CallKind kind) {
-    switch (kind) {
-    case CallKind::TestCooperativeLevel:
-        return "TestCooperativeLevel";
-    case CallKind::Reset:
-        return "Reset";
-    case CallKind::Present:
-        return "Present";
-    case CallKind::SetGammaRamp:
-        return "SetGammaRamp";
-    case CallKind::CreateTexture:
-        return "CreateTexture";
-    case CallKind::CreateVertexBuffer:
-        return "CreateVertexBuffer";
-    case CallKind::SetRenderTarget:
-        return "SetRenderTarget";
-    case CallKind::GetRenderTarget:
-        return "GetRenderTarget";
-    case CallKind::BeginScene:
-        return "BeginScene";
-    case CallKind::EndScene:
-        return "EndScene";
-    case CallKind::Clear:
-        return "Clear";
-    case CallKind::SetRenderState:
-        return "SetRenderState";
-    case CallKind::SetTexture:
-        return "SetTexture";
-    case CallKind::SetTextureStageState:
-        return "SetTextureStageState";
-    case CallKind::SetSamplerState:
-        return "SetSamplerState";
-    case CallKind::SetFVF:
-        return "SetFVF";
-    case CallKind::SetStreamSource:
-        return "SetStreamSource";
-    case CallKind::DrawPrimitive:
-        return "DrawPrimitive";
-    case CallKind::DrawPrimitiveUP:
-        return "DrawPrimitiveUP";
-    case CallKind::CreateFont:
-        return "CreateFont";
-    case CallKind::FontBegin:
-        return "FontBegin";
-    case CallKind::FontDrawText:
-        return "FontDrawText";
-    case CallKind::FontEnd:
-        return "FontEnd";
-    }
-    return "?";
+    static const char* const names[] = {"TestCooperativeLevel",
+                                        "Reset",
+                                        "Present",
+                                        "SetGammaRamp",
+                                        "CreateTexture",
+                                        "CreateVertexBuffer",
+                                        "SetRenderTarget",
+                                        "GetRenderTarget",
+                                        "BeginScene",
+                                        "EndScene",
+                                        "Clear",
+                                        "SetRenderState",
+                                        "SetTexture",
+                                        "SetTextureStageState",
+                                        "SetSamplerState",
+                                        "SetFVF",
+                                        "SetStreamSource",
+                                        "DrawPrimitive",
+                                        "DrawPrimitiveUP",
+                                        "CreateFont",
+                                        "FontBegin",
+                                        "FontDrawText",
+                                        "FontEnd"};
+    size_t index = static_cast<size_t>(kind);
+    return index < std::size(names) ? names[index] : "?";
 }
 
 std::string Describe(const RecordedCall& call) {

@@ -14,7 +14,7 @@
 
 #include "platform/D3DX9.h"
 #include "platform/d3d9rules/Counted.h"
-#include "platform/d3d9rules/Locks.h"
+#include "platform/d3d9rules/Checks.h"
 #include "platform/d3d9rules/Loss.h"
 
 #include <cstddef>

@@ -36,28 +36,12 @@ HRESULT CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type
         return D3DERR_INVALIDCALL;
     if (stage != 0)
         return D3D_OK;
-    switch (type) {
-    case D3DTSS_COLOROP:
-        SetState(m_state.colorOp, value);
-        break;
-    case D3DTSS_COLORARG1:
-        SetState(m_state.colorArg1, value);
-        break;
-    case D3DTSS_COLORARG2:
-        SetState(m_state.colorArg2, value);
-        break;
-    case D3DTSS_ALPHAOP:
-        SetState(m_state.alphaOp, value);
-        break;
-    case D3DTSS_ALPHAARG1:
-        SetState(m_state.alphaArg1, value);
-        break;
-    case D3DTSS_ALPHAARG2:
-        SetState(m_state.alphaArg2, value);
-        break;
-    default:
-        break;
-    }
+    // D3DTSS_COLOROP (1) to D3DTSS_ALPHAARG2 (6), in order.
+    static constexpr DWORD DrawState::*kFields[] = {&DrawState::colorOp,   &DrawState::colorArg1,
+                                                    &DrawState::colorArg2, &DrawState::alphaOp,
+                                                    &DrawState::alphaArg1, &DrawState::alphaArg2};
+    if (type >= D3DTSS_COLOROP && type <= D3DTSS_ALPHAARG2)
+        SetState(m_state.*kFields[type - D3DTSS_COLOROP], value);
     return D3D_OK;
 }
 

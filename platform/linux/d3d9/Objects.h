@@ -7,7 +7,7 @@
 
 #include "platform/Direct3D9.h"
 #include "platform/d3d9rules/Counted.h"
-#include "platform/d3d9rules/Locks.h"
+#include "platform/d3d9rules/Checks.h"
 #include "platform/d3d9rules/Loss.h"
 
 #include <SDL.h>

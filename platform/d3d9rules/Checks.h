@@ -1,4 +1,5 @@
-// Direct3D 9's checks on locks, shared by both devices. Every refusal is D3DERR_INVALIDCALL.
+// Direct3D 9's checks of locks and of the calls' arguments, shared by both devices. Every refusal
+// is D3DERR_INVALIDCALL.
 #pragma once
 
 #include "platform/Direct3D9.h"

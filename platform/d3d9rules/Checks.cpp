@@ -1,4 +1,4 @@
-#include "platform/d3d9rules/Locks.h"
+#include "platform/d3d9rules/Checks.h"
 
 namespace d3d9rules {
 
