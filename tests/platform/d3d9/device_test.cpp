@@ -42,27 +42,27 @@ class Conformance : public ::testing::Test {
         // the leak checker could no longer tell the driver's own allocations from ours.
         static bool videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
         ASSERT_TRUE(videoStarted) << SDL_GetError();
-        window = SDL_CreateWindow("d3d9", 0, 0, 800, 600, SDL_WINDOW_OPENGL);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
+        m_window = SDL_CreateWindow("d3d9", 0, 0, 800, 600, SDL_WINDOW_OPENGL);
+        ASSERT_NE(m_window, nullptr) << SDL_GetError();
 #endif
 #if !DEVICE_GL
         ResetRecording();
 #endif
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        ASSERT_EQ(CreateDevice(D3DCREATE_HARDWARE_VERTEXPROCESSING, &device), D3D_OK);
-        device->SetFVF(kFvf);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(m_d3d, nullptr);
+        ASSERT_EQ(CreateDevice(D3DCREATE_HARDWARE_VERTEXPROCESSING, &m_device), D3D_OK);
+        m_device->SetFVF(kFvf);
     }
 
     void TearDown() override {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
+        if (m_device) {
+            EXPECT_EQ(m_device->Release(), 0u);
         }
-        if (d3d)
-            d3d->Release();
+        if (m_d3d)
+            m_d3d->Release();
 #if DEVICE_GL
-        if (window)
-            SDL_DestroyWindow(static_cast<SDL_Window*>(window));
+        if (m_window)
+            SDL_DestroyWindow(static_cast<SDL_Window*>(m_window));
 #else
         ResetRecording();
 #endif
@@ -75,7 +75,7 @@ class Conformance : public ::testing::Test {
         p.BackBufferFormat = D3DFMT_X8R8G8B8;
         p.BackBufferCount = 1;
         p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.hDeviceWindow = static_cast<HWND>(window);
+        p.hDeviceWindow = static_cast<HWND>(m_window);
         p.Windowed = TRUE;
         p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
         return p;
@@ -83,16 +83,16 @@ class Conformance : public ::testing::Test {
 
     HRESULT CreateDevice(DWORD flags, IDirect3DDevice9** out) {
         D3DPRESENT_PARAMETERS p = Parameters();
-        return d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, p.hDeviceWindow, flags, &p, out);
+        return m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, p.hDeviceWindow, flags, &p, out);
     }
 
     // The device as a full-screen device switched away from: TestCooperativeLevel answers lost
     // once, then not-reset.
     void Lose() {
 #if DEVICE_GL
-        layer::ForceDeviceLoss(device, 1);
+        layer::ForceDeviceLoss(m_device, 1);
 #else
-        static_cast<CRecordingDevice*>(device)->LoseDevice();
+        static_cast<CRecordingDevice*>(m_device)->LoseDevice();
 #endif
     }
 
@@ -100,23 +100,24 @@ class Conformance : public ::testing::Test {
     std::vector<DWORD> Pixels() {
         UINT w = 0, h = 0;
 #if DEVICE_GL
-        std::vector<DWORD> pixels = layer::ReadRenderTarget(device, &w, &h);
+        std::vector<DWORD> pixels = layer::ReadRenderTarget(m_device, &w, &h);
 #else
-        auto* recorder = static_cast<CRecordingDevice*>(device);
-        IDirect3DSurface9* target = recorder->CurrentRenderTarget();
+        auto* m_recorder = static_cast<CRecordingDevice*>(m_device);
+        IDirect3DSurface9* target = m_recorder->CurrentRenderTarget();
         D3DSURFACE_DESC desc{};
         target->GetDesc(&desc);
         w = desc.Width;
         h = desc.Height;
         std::vector<DWORD> pixels(size_t(w) * h, 0);
-        for (const RecordedCall& call : recorder->Calls()) {
+        for (const RecordedCall& call : m_recorder->Calls()) {
             if (FAILED(call.result))
                 continue;
             if (call.kind == CallKind::Clear && call.object == target) {
                 std::fill(pixels.begin(), pixels.end(), call.args[2]);
-            } else if (call.draw != size_t(-1) && recorder->Draws()[call.draw].state.renderTarget == target) {
+            } else if (call.draw != size_t(-1) &&
+                       m_recorder->Draws()[call.draw].state.renderTarget == target) {
                 // Flat quads: the box of the vertices in the first vertex's colour.
-                const std::vector<RecordedVertex>& v = recorder->Draws()[call.draw].vertices;
+                const std::vector<RecordedVertex>& v = m_recorder->Draws()[call.draw].vertices;
                 auto [left, right] =
                     std::minmax_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; });
                 auto [top, bottom] =
@@ -127,16 +128,16 @@ class Conformance : public ::testing::Test {
             }
         }
 #endif
-        width = w;
+        m_width = w;
         return pixels;
     }
     DWORD At(const std::vector<DWORD>& pixels, UINT x, UINT y) {
-        return pixels[y * width + x];
+        return pixels[y * m_width + x];
     }
 
     IDirect3DTexture9* Texture(UINT w, UINT h, DWORD usage = 0, D3DPOOL pool = D3DPOOL_MANAGED) {
         IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(device->CreateTexture(w, h, 1, usage, D3DFMT_A8R8G8B8, pool, &texture, nullptr), D3D_OK);
+        EXPECT_EQ(m_device->CreateTexture(w, h, 1, usage, D3DFMT_A8R8G8B8, pool, &texture, nullptr), D3D_OK);
         return texture;
     }
     IDirect3DTexture9* Target() {
@@ -149,11 +150,11 @@ class Conformance : public ::testing::Test {
     }
     IDirect3DSurface9* BackBuffer() {
         IDirect3DSurface9* surface = nullptr;
-        EXPECT_EQ(device->GetRenderTarget(0, &surface), D3D_OK);
+        EXPECT_EQ(m_device->GetRenderTarget(0, &surface), D3D_OK);
         return surface;
     }
     HRESULT Present() {
-        return device->Present(nullptr, nullptr, nullptr, nullptr);
+        return m_device->Present(nullptr, nullptr, nullptr, nullptr);
     }
     HRESULT Quad(float x0, float y0, float x1, float y1, DWORD color, float u0 = 0, float v0 = 0,
                  float u1 = 1, float v1 = 1) {
@@ -161,25 +162,25 @@ class Conformance : public ::testing::Test {
                        {x0, y1, 0, 1, color, u0, v1},
                        {x1, y0, 0, 1, color, u1, v0},
                        {x1, y1, 0, 1, color, u1, v1}};
-        return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex));
+        return m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex));
     }
     DWORD* Row(const D3DLOCKED_RECT& locked, int y) {
         return reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch);
     }
 
-    void* window = nullptr; // the SDL window of the OpenGL device
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    UINT width = 0; // of the last Pixels()
+    void* m_window = nullptr; // the SDL window of the OpenGL device
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_device = nullptr;
+    UINT m_width = 0; // of the last Pixels()
 };
 
 TEST_F(Conformance, ReferenceCounts) {
     IDirect3DTexture9* texture = Texture(4, 4);
-    EXPECT_EQ(device->AddRef(), 3u); // the test's, the texture's and this one
+    EXPECT_EQ(m_device->AddRef(), 3u); // the test's, the texture's and this one
     IDirect3DDevice9* owner = nullptr;
     ASSERT_EQ(texture->GetDevice(&owner), D3D_OK);
     EXPECT_EQ(owner->Release(), 3u);
-    EXPECT_EQ(device->Release(), 2u);
+    EXPECT_EQ(m_device->Release(), 2u);
 
     IDirect3DSurface9* level = Level(texture); // counts on its texture
     EXPECT_EQ(texture->AddRef(), 3u);
@@ -190,26 +191,26 @@ TEST_F(Conformance, ReferenceCounts) {
     IDirect3DSurface9* backBuffer = BackBuffer();
     EXPECT_EQ(backBuffer->AddRef(), 2u);
     EXPECT_EQ(backBuffer->Release(), 1u);
-    EXPECT_EQ(device->AddRef(), 4u);
-    device->Release();
+    EXPECT_EQ(m_device->AddRef(), 4u);
+    m_device->Release();
 
     // The device holds its render target; a bound texture is not held.
     IDirect3DTexture9* target = Target();
     level = Level(target);
-    ASSERT_EQ(device->SetRenderTarget(0, level), D3D_OK);
+    ASSERT_EQ(m_device->SetRenderTarget(0, level), D3D_OK);
     EXPECT_EQ(level->Release(), 2u);
-    EXPECT_EQ(device->SetRenderTarget(0, backBuffer), D3D_OK);
+    EXPECT_EQ(m_device->SetRenderTarget(0, backBuffer), D3D_OK);
     EXPECT_EQ(backBuffer->Release(), 0u);
-    device->SetTexture(0, target);
+    m_device->SetTexture(0, target);
     EXPECT_EQ(target->Release(), 0u);
-    device->SetTexture(0, texture);
+    m_device->SetTexture(0, texture);
     EXPECT_EQ(texture->Release(), 0u);
 
     // A leaked resource shows as a count above 0 on the device's last release.
     IDirect3DVertexBuffer9* buffer = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(28 * 6, 0, kFvf, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
-    EXPECT_EQ(device->Release(), 1u);
-    device = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(28 * 6, 0, kFvf, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+    EXPECT_EQ(m_device->Release(), 1u);
+    m_device = nullptr;
     EXPECT_EQ(buffer->Release(), 0u);
 }
 
@@ -224,32 +225,32 @@ TEST_F(Conformance, LossAndReset) {
     ASSERT_EQ(Present(), D3D_OK);
     Lose();
     EXPECT_EQ(Present(), D3DERR_DEVICELOST);
-    EXPECT_EQ(device->Reset(&p), D3DERR_DEVICELOST); // cannot be restored yet
-    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(m_device->Reset(&p), D3DERR_DEVICELOST); // cannot be restored yet
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
 
     // Default-pool resources must go first, the render target the device holds included.
     IDirect3DTexture9* target = Target();
     IDirect3DSurface9 *level = Level(target), *backBuffer = BackBuffer();
-    device->SetRenderTarget(0, level);
+    m_device->SetRenderTarget(0, level);
     level->Release();
     target->Release();
-    EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(m_device->Reset(&p), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     EXPECT_EQ(Present(), D3DERR_DEVICELOST);
-    device->SetRenderTarget(0, backBuffer);
+    m_device->SetRenderTarget(0, backBuffer);
     backBuffer->Release();
-    EXPECT_EQ(device->Reset(nullptr), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->Reset(&p), D3D_OK);
-    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(m_device->Reset(nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->Reset(&p), D3D_OK);
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3D_OK);
     EXPECT_EQ(Present(), D3D_OK);
 
     // A refused Reset leaves a device that was fine needing one.
     target = Target();
-    EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(m_device->Reset(&p), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     target->Release();
-    EXPECT_EQ(device->Reset(&p), D3D_OK);
+    EXPECT_EQ(m_device->Reset(&p), D3D_OK);
 
     // Managed textures keep their contents.
     ASSERT_EQ(managed->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
@@ -296,7 +297,7 @@ TEST_F(Conformance, TextureLocks) {
 
 TEST_F(Conformance, RefusedCalls) {
     D3DCAPS9 caps{};
-    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    ASSERT_EQ(m_device->GetDeviceCaps(&caps), D3D_OK);
     IDirect3DTexture9* texture = nullptr;
     struct {
         UINT width, height;
@@ -307,25 +308,26 @@ TEST_F(Conformance, RefusedCalls) {
                     {4, caps.MaxTextureHeight + 1, 0, D3DPOOL_MANAGED},
                     {4, 4, D3DUSAGE_RENDERTARGET, D3DPOOL_MANAGED}};
     for (const auto& c : textures) {
-        EXPECT_EQ(
-            device->CreateTexture(c.width, c.height, 1, c.usage, D3DFMT_A8R8G8B8, c.pool, &texture, nullptr),
-            D3DERR_INVALIDCALL)
+        EXPECT_EQ(m_device->CreateTexture(c.width, c.height, 1, c.usage, D3DFMT_A8R8G8B8, c.pool, &texture,
+                                          nullptr),
+                  D3DERR_INVALIDCALL)
             << &c - textures;
         EXPECT_EQ(texture, nullptr);
     }
     IDirect3DVertexBuffer9* buffer = nullptr;
-    EXPECT_EQ(device->CreateVertexBuffer(0, 0, kFvf, D3DPOOL_MANAGED, &buffer, nullptr), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1, 0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
-    ASSERT_EQ(device->BeginScene(), D3D_OK);
-    EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(m_device->CreateVertexBuffer(0, 0, kFvf, D3DPOOL_MANAGED, &buffer, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->EndScene(), D3DERR_INVALIDCALL);
+    ASSERT_EQ(m_device->BeginScene(), D3D_OK);
+    EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->EndScene(), D3D_OK);
 
     // Only render-target surfaces can be drawn into.
     texture = Texture(4, 4);
     IDirect3DSurface9* level = Level(texture);
-    EXPECT_EQ(device->SetRenderTarget(0, level), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->SetRenderTarget(0, level), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
     level->Release();
     texture->Release();
 }
@@ -335,9 +337,9 @@ TEST_F(Conformance, RefusedCalls) {
 TEST_F(Conformance, DrawsIntoAnOffscreenTargetWithinTheRules) {
     IDirect3DTexture9* target = Target();
     IDirect3DSurface9 *level = Level(target), *backBuffer = BackBuffer();
-    ASSERT_EQ(device->SetRenderTarget(0, level), D3D_OK);
+    ASSERT_EQ(m_device->SetRenderTarget(0, level), D3D_OK);
     IDirect3DVertexBuffer9* buffer = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(6 * 28, 0, kFvf, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+    ASSERT_EQ(m_device->CreateVertexBuffer(6 * 28, 0, kFvf, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
     void *data = nullptr, *again = nullptr;
     EXPECT_EQ(buffer->Lock(100, 100, &data, 0), D3DERR_INVALIDCALL);
     ASSERT_EQ(buffer->Lock(0, 0, &data, 0), D3D_OK);
@@ -350,20 +352,20 @@ TEST_F(Conformance, DrawsIntoAnOffscreenTargetWithinTheRules) {
                        corner(28, 12, 0xFF00FF00)};
     std::memcpy(data, list, sizeof list);
     ASSERT_EQ(buffer->Unlock(), D3D_OK);
-    device->SetStreamSource(0, buffer, 0, 28);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL); // outside a scene
-    ASSERT_EQ(device->BeginScene(), D3D_OK);
-    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1, 0), D3D_OK);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL); // locked once more
+    m_device->SetStreamSource(0, buffer, 0, 28);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL); // outside a scene
+    ASSERT_EQ(m_device->BeginScene(), D3D_OK);
+    EXPECT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1, 0), D3D_OK);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL); // locked once more
     ASSERT_EQ(buffer->Unlock(), D3D_OK);
     EXPECT_EQ(buffer->Unlock(), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 2), D3DERR_INVALIDCALL); // past the end
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
-    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(Vertex)), D3D_OK);
-    EXPECT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 2), D3DERR_INVALIDCALL); // past the end
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    EXPECT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(Vertex)), D3D_OK);
+    EXPECT_EQ(m_device->EndScene(), D3D_OK);
 
     std::vector<DWORD> p = Pixels();
-    ASSERT_EQ(width, 32u);
+    ASSERT_EQ(m_width, 32u);
     struct {
         UINT x, y;
         DWORD color;
@@ -371,7 +373,7 @@ TEST_F(Conformance, DrawsIntoAnOffscreenTargetWithinTheRules) {
                     {20, 4, 0x00FF00}, {27, 11, 0x00FF00}, {28, 12, 0x000080}};
     for (const auto& e : expected)
         EXPECT_EQ(At(p, e.x, e.y) & 0xFFFFFF, e.color) << e.x << ", " << e.y;
-    device->SetRenderTarget(0, backBuffer);
+    m_device->SetRenderTarget(0, backBuffer);
     backBuffer->Release();
     level->Release();
     target->Release();
@@ -400,32 +402,32 @@ class D3D9Device : public Conformance {
         if (HasFatalFailure())
             return;
         Prepare();
-        device->BeginScene();
+        m_device->BeginScene();
     }
-    SDL_Window* Window() const { return static_cast<SDL_Window*>(window); }
+    SDL_Window* Window() const { return static_cast<SDL_Window*>(m_window); }
 
     // Blending with source alpha, modulate, point filtering.
     void Prepare() {
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         Stage(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
         Filter(D3DTEXF_POINT);
     }
 
     void Stage(DWORD colorOp, DWORD colorArg1, DWORD colorArg2, DWORD alphaOp, DWORD alphaArg1,
                DWORD alphaArg2) {
-        device->SetTextureStageState(0, D3DTSS_COLOROP, colorOp);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, colorArg1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG2, colorArg2);
-        device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg1);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG2, alphaArg2);
+        m_device->SetTextureStageState(0, D3DTSS_COLOROP, colorOp);
+        m_device->SetTextureStageState(0, D3DTSS_COLORARG1, colorArg1);
+        m_device->SetTextureStageState(0, D3DTSS_COLORARG2, colorArg2);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg1);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAARG2, alphaArg2);
     }
 
     void Filter(DWORD filter) {
-        device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
-        device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+        m_device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+        m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
     }
 
     IDirect3DTexture9* Filled(UINT w, UINT h, const std::function<DWORD(UINT, UINT)>& texel) {
@@ -442,8 +444,8 @@ class D3D9Device : public Conformance {
 
 TEST_F(D3D9Device, StageZeroCombinationsOfTheGame) {
     IDirect3DTexture9* texture = Filled(4, 4, [](UINT, UINT) { return D3DCOLOR_ARGB(0x80, 200, 100, 50); });
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 0), 1, 0);
-    device->SetTexture(0, texture);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 0), 1, 0);
+    m_device->SetTexture(0, texture);
 
     // Modulate colour and alpha: (200, 100, 50) x (255, 128, 255), alpha 0x80 x 1 over black.
     Quad(0, 0, 10, 10, D3DCOLOR_ARGB(255, 255, 128, 255));
@@ -454,14 +456,14 @@ TEST_F(D3D9Device, StageZeroCombinationsOfTheGame) {
     Stage(D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     Quad(20, 0, 30, 10, D3DCOLOR_ARGB(255, 0, 0, 255));
     // Flat quad: no texture, so the "texture" is opaque white and modulate yields the diffuse.
-    device->SetTexture(0, nullptr);
+    m_device->SetTexture(0, nullptr);
     Stage(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     Quad(30, 0, 40, 10, D3DCOLOR_ARGB(255, 10, 20, 30));
     // Source alpha and inverse source alpha over white (cleared there alone); then unblended.
     D3DRECT white{40, 0, 56, 10};
-    device->Clear(1, &white, D3DCLEAR_TARGET, 0xFFFFFFFF, 1, 0);
+    m_device->Clear(1, &white, D3DCLEAR_TARGET, 0xFFFFFFFF, 1, 0);
     Quad(40, 0, 48, 8, D3DCOLOR_ARGB(0x40, 0, 0, 255));
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     Quad(48, 0, 56, 8, D3DCOLOR_ARGB(0x40, 0, 0, 255));
 
     std::vector<DWORD> p = Pixels();
@@ -478,8 +480,8 @@ TEST_F(D3D9Device, StageZeroCombinationsOfTheGame) {
 TEST_F(D3D9Device, PointAndLinearFilteringAndWrapping) {
     // Two texels, black and white, stretched over 64 pixels.
     IDirect3DTexture9* bw = Filled(2, 1, [](UINT x, UINT) { return x ? 0xFFFFFFFFu : 0xFF000000u; });
-    device->SetTexture(0, bw);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    m_device->SetTexture(0, bw);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     Quad(0, 0, 64, 4, 0xFFFFFFFF);
     Filter(D3DTEXF_LINEAR);
     Quad(0, 4, 64, 8, 0xFFFFFFFF);
@@ -494,8 +496,8 @@ TEST_F(D3D9Device, PointAndLinearFilteringAndWrapping) {
 
     // Wrap (the default): u from 0 to 3.9 over 156 pixels repeats a 4-texel row every 40 pixels.
     IDirect3DTexture9* row = Filled(4, 1, [](UINT x, UINT) { return 0xFF000000u | (x * 60 + 10) << 16; });
-    device->SetTexture(0, row);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    m_device->SetTexture(0, row);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
     Filter(D3DTEXF_POINT);
     Quad(0, 10, 156, 14, 0xFFFFFFFF, 0, 0, 3.9f, 1);
     p = Pixels();
@@ -511,8 +513,8 @@ TEST_F(D3D9Device, PixelCentresMatchDirect3D) {
     // A 32 x 32 quad from integer coordinates shows each texel of a 32 x 32 texture exactly once.
     auto texel = [](UINT x, UINT y) { return D3DCOLOR_ARGB(255, x * 8, y * 8, 77); };
     IDirect3DTexture9* texture = Filled(32, 32, texel);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
-    device->SetTexture(0, texture);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
+    m_device->SetTexture(0, texture);
     Quad(0, 0, 32, 32, 0xFFFFFFFF);
     Quad(100, 200, 132, 232, 0xFFFFFFFF);
     std::vector<DWORD> p = Pixels();
@@ -537,8 +539,8 @@ TEST_F(D3D9Device, PixelCentresMatchDirect3D) {
     // i - 1 and i, as Direct3D 9 does (OpenGL's own convention would hit the texel centres).
     IDirect3DTexture9* row =
         Filled(4, 1, [](UINT x, UINT) { return D3DCOLOR_ARGB(255, (x % 2) * 200, 0, 0); });
-    device->SetTexture(0, row);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    m_device->SetTexture(0, row);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     Filter(D3DTEXF_LINEAR);
     Quad(300, 300, 304, 301, 0xFFFFFFFF);
     p = Pixels();
@@ -551,17 +553,17 @@ TEST_F(D3D9Device, PixelCentresMatchDirect3D) {
 TEST_F(D3D9Device, RenderTargetTextureIsDrawnIntoThenSampledTheRightWayUp) {
     IDirect3DTexture9* target = Target();
     IDirect3DSurface9 *backBuffer = BackBuffer(), *surface = Level(target);
-    ASSERT_EQ(device->SetRenderTarget(0, surface), D3D_OK);
-    device->SetTexture(0, nullptr);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    ASSERT_EQ(m_device->SetRenderTarget(0, surface), D3D_OK);
+    m_device->SetTexture(0, nullptr);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     Quad(0, 0, 32, 8, 0xFFFF0000); // top half red
     Quad(0, 8, 32, 16, 0xFF0000FF);
-    device->SetRenderTarget(0, backBuffer);
+    m_device->SetRenderTarget(0, backBuffer);
     surface->Release();
     backBuffer->Release();
 
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1, 0);
-    device->SetTexture(0, target);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1, 0);
+    m_device->SetTexture(0, target);
     Quad(100, 100, 132, 132, 0xFFFFFFFF);
     std::vector<DWORD> p = Pixels();
     EXPECT_EQ(At(p, 110, 102), 0xFFFF0000u);
@@ -571,36 +573,36 @@ TEST_F(D3D9Device, RenderTargetTextureIsDrawnIntoThenSampledTheRightWayUp) {
 }
 
 TEST_F(D3D9Device, FullScreenCoversTheDesktopAndResetsBackToAWindow) {
-    device->Release();
-    device = nullptr;
+    m_device->Release();
+    m_device = nullptr;
     D3DPRESENT_PARAMETERS p = Parameters();
     p.Windowed = FALSE;
     p.BackBufferFormat = D3DFMT_A8R8G8B8;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, static_cast<HWND>(window),
-                                D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
+    ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, static_cast<HWND>(m_window),
+                                  D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &m_device),
               D3D_OK);
     EXPECT_TRUE(SDL_GetWindowFlags(Window()) & SDL_WINDOW_FULLSCREEN);
     D3DDISPLAYMODE mode{};
-    ASSERT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
+    ASSERT_EQ(m_d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
     EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
     EXPECT_GE(mode.Width, 800u);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1, 0);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1, 0);
     EXPECT_EQ(Present(), D3D_OK);
     UINT w = 0, h = 0;
-    std::vector<DWORD> shown = layer::ReadPresentedFrame(device, &w, &h);
+    std::vector<DWORD> shown = layer::ReadPresentedFrame(m_device, &w, &h);
     EXPECT_EQ(w, 800u); // the frame keeps its size; only the window scales it
     EXPECT_EQ(h, 600u);
 
     p = Parameters();
-    EXPECT_EQ(device->Reset(&p), D3D_OK);
+    EXPECT_EQ(m_device->Reset(&p), D3D_OK);
     EXPECT_FALSE(SDL_GetWindowFlags(Window()) & SDL_WINDOW_FULLSCREEN);
 }
 
 TEST_F(D3D9Device, GammaRampAppliesToThePresentedFrameOnly) {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 10, 100, 200), 1, 0);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 10, 100, 200), 1, 0);
     ASSERT_EQ(Present(), D3D_OK);
     UINT w = 0, h = 0;
-    std::vector<DWORD> shown = layer::ReadPresentedFrame(device, &w, &h);
+    std::vector<DWORD> shown = layer::ReadPresentedFrame(m_device, &w, &h);
     ASSERT_EQ(w * h, 800u * 600u);
     EXPECT_EQ(shown[300 * 800 + 400], D3DCOLOR_ARGB(255, 10, 100, 200)); // identity by default
 
@@ -610,10 +612,10 @@ TEST_F(D3D9Device, GammaRampAppliesToThePresentedFrameOnly) {
         ramp.green[i] = WORD(((i + 28) % 256) * 257);
         ramp.blue[i] = WORD(i * 257);
     }
-    device->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 10, 100, 200), 1, 0);
+    m_device->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 10, 100, 200), 1, 0);
     ASSERT_EQ(Present(), D3D_OK);
-    shown = layer::ReadPresentedFrame(device, &w, &h);
+    shown = layer::ReadPresentedFrame(m_device, &w, &h);
     EXPECT_EQ(shown[0], D3DCOLOR_ARGB(255, 245, 128, 200));
     EXPECT_EQ(shown[599 * 800 + 799], D3DCOLOR_ARGB(255, 245, 128, 200));
     EXPECT_EQ(Pixels()[0] & 0xFFFFFF, 0x0A64C8u);
@@ -625,28 +627,28 @@ TEST_F(D3D9Device, GammaRampAppliesToThePresentedFrameOnly) {
 TEST_F(D3D9Device, AFrameThatRepeatsTheLastIsShownWithoutBeingDrawnAgain) {
     DWORD colour = D3DCOLOR_ARGB(255, 200, 0, 0);
     IDirect3DTexture9* texture = Filled(4, 4, [&](UINT, UINT) { return colour; });
-    device->SetTexture(0, texture);
+    m_device->SetTexture(0, texture);
     float left = 0;
     auto frame = [&] {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 80), 1, 0);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 80), 1, 0);
         Quad(left, 0, left + 10, 10, 0xFFFFFFFF);
-        unsigned long long before = layer::GetDrawCallCount(device);
+        unsigned long long before = layer::GetDrawCallCount(m_device);
         EXPECT_EQ(Present(), D3D_OK);
         UINT w = 0, h = 0;
-        std::vector<DWORD> shown = layer::ReadPresentedFrame(device, &w, &h);
-        return std::make_pair(layer::GetDrawCallCount(device) - before, shown[5 * 800 + 5]);
+        std::vector<DWORD> shown = layer::ReadPresentedFrame(m_device, &w, &h);
+        return std::make_pair(layer::GetDrawCallCount(m_device) - before, shown[5 * 800 + 5]);
     };
     EXPECT_EQ(frame(), std::make_pair(1ull, colour));
     EXPECT_EQ(frame(), std::make_pair(0ull, colour));
     colour = D3DCOLOR_ARGB(255, 0, 200, 0);
     texture->Release();
     texture = Filled(4, 4, [&](UINT, UINT) { return colour; });
-    device->SetTexture(0, texture);
+    m_device->SetTexture(0, texture);
     EXPECT_EQ(frame(), std::make_pair(1ull, colour));
     left = 2;
     EXPECT_EQ(frame(), std::make_pair(1ull, colour));
     // A read-back in the middle of a frame sends it at once; the frame still shows.
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 80), 1, 0);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 0, 0, 80), 1, 0);
     Quad(left, 0, left + 10, 10, 0xFFFFFFFF);
     EXPECT_EQ(At(Pixels(), 5, 5), colour);
     EXPECT_EQ(Present(), D3D_OK);
@@ -656,8 +658,8 @@ TEST_F(D3D9Device, AFrameThatRepeatsTheLastIsShownWithoutBeingDrawnAgain) {
 
 // The settings read when a device is made, and the refusal of hardware vertex processing.
 TEST_F(D3D9Device, EnvironmentAndHooksShapeANewDevice) {
-    device->Release();
-    device = nullptr;
+    m_device->Release();
+    m_device = nullptr;
     std::string folder = ::testing::TempDir();
     setenv("D3D9_MAX_TEXTURE_SIZE", "256", 1);
     setenv("D3D9_LOSE_DEVICE_AT_FRAME", "4", 1);
@@ -667,30 +669,30 @@ TEST_F(D3D9Device, EnvironmentAndHooksShapeANewDevice) {
     IDirect3DDevice9* other = nullptr;
     EXPECT_TRUE(FAILED(CreateDevice(D3DCREATE_HARDWARE_VERTEXPROCESSING, &other)));
     EXPECT_EQ(other, nullptr);
-    ASSERT_EQ(CreateDevice(D3DCREATE_SOFTWARE_VERTEXPROCESSING, &device), D3D_OK);
+    ASSERT_EQ(CreateDevice(D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_device), D3D_OK);
     layer::SetRefuseHardwareVertexProcessing(false);
     for (const char* name :
          {"D3D9_MAX_TEXTURE_SIZE", "D3D9_LOSE_DEVICE_AT_FRAME", "D3D9_DUMP_PATH", "D3D9_DUMP_FRAMES"})
         unsetenv(name);
 
     D3DCAPS9 caps{};
-    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    ASSERT_EQ(m_device->GetDeviceCaps(&caps), D3D_OK);
     EXPECT_EQ(caps.MaxTextureWidth, 256u);
     IDirect3DTexture9* texture = nullptr;
     EXPECT_TRUE(
-        FAILED(device->CreateTexture(64, 64, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)));
-    ASSERT_EQ(device->CreateTexture(256, 256, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        FAILED(m_device->CreateTexture(64, 64, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)));
+    ASSERT_EQ(m_device->CreateTexture(256, 256, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3D_OK);
     EXPECT_EQ(texture->GetLevelCount(), 1u); // one level only
     texture->Release();
 
     for (int frame = 1; frame <= 3; ++frame) {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, frame, 50, 200), 1, 0);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, frame, 50, 200), 1, 0);
         ASSERT_EQ(Present(), D3D_OK);
     }
     EXPECT_EQ(Present(), D3DERR_DEVICELOST);
-    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     // The pixels of the dumped frames are read by the end-to-end tests.
     EXPECT_FALSE(std::ifstream(folder + "gl%frame001.png").good());
     for (const char* name : {"gl%frame002.png", "gl%frame003.png"}) {
@@ -724,41 +726,41 @@ TEST_F(D3D9Device, MergedAndSeparateDrawsGiveTheSamePixels) {
     for (int i = 0; i < 300; ++i)
         runs += i == 0 || key(i) != key(i - 1);
     auto scene = [&] {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1, 0);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1, 0);
         for (int i = 0; i < 300; ++i) {
-            device->SetTexture(0, texture);
+            m_device->SetTexture(0, texture);
             bool shadow = i % 7 == 0;
             Stage(shadow ? D3DTOP_SELECTARG2 : D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE,
                   D3DTA_TEXTURE, D3DTA_DIFFUSE);
             Filter(i % 11 == 0 ? D3DTEXF_POINT : D3DTEXF_LINEAR);
-            device->SetFVF(0x144);
+            m_device->SetFVF(0x144);
             float x = float((i * 37) % 760), y = float((i * 53) % 560);
             Quad(x, y, x + 40.5f, y + 33, D3DCOLOR_ARGB(200 + i % 56, 255, i % 256, 255));
         }
         return Pixels();
     };
-    unsigned long long before = layer::GetDrawCallCount(device);
+    unsigned long long before = layer::GetDrawCallCount(m_device);
     std::vector<DWORD> merged = scene();
-    unsigned long long mergedDraws = layer::GetDrawCallCount(device) - before;
+    unsigned long long mergedDraws = layer::GetDrawCallCount(m_device) - before;
     layer::SetDrawMerging(false);
     std::vector<DWORD> separate = scene();
-    unsigned long long separateDraws = layer::GetDrawCallCount(device) - before - mergedDraws;
+    unsigned long long separateDraws = layer::GetDrawCallCount(m_device) - before - mergedDraws;
     layer::SetDrawMerging(true);
     EXPECT_TRUE(merged == separate);
     EXPECT_EQ(separateDraws, 300u);
     EXPECT_EQ(mergedDraws, runs); // one draw per run of equal states
 
     // Repeating the same states does not split a batch; a real change does.
-    before = layer::GetDrawCallCount(device);
+    before = layer::GetDrawCallCount(m_device);
     for (int i = 0; i < 50; ++i) {
         Prepare();
-        device->SetTexture(0, texture);
+        m_device->SetTexture(0, texture);
         Quad(float(i), 0, float(i) + 10, 10, 0xFFFFFFFF);
     }
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     Quad(0, 0, 10, 10, 0xFFFFFFFF);
     Pixels();
-    EXPECT_EQ(layer::GetDrawCallCount(device) - before, 2u);
+    EXPECT_EQ(layer::GetDrawCallCount(m_device) - before, 2u);
     texture->Release();
 }
 
@@ -780,9 +782,9 @@ TEST_F(D3D9Device, LockedBitsAreBlueGreenRedAlphaRowsPitchApart) {
     Row(locked, 1)[1] = 0xF4090909u;
     texture->UnlockRect(0);
 
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     Stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
-    device->SetTexture(0, texture);
+    m_device->SetTexture(0, texture);
     Quad(0, 0, 3, 2, 0xFFFFFFFF);
     std::vector<DWORD> p = Pixels();
     EXPECT_EQ(At(p, 0, 0), 0xF4030201u);
@@ -797,29 +799,29 @@ class RecordingDeviceTest : public Conformance {
   protected:
     void SetUp() override {
         Conformance::SetUp();
-        recorder = static_cast<CRecordingDevice*>(device);
-        recorder->ClearRecording();
+        m_recorder = static_cast<CRecordingDevice*>(m_device);
+        m_recorder->ClearRecording();
     }
-    CRecordingDevice* recorder = nullptr;
+    CRecordingDevice* m_recorder = nullptr;
 };
 
 TEST_F(RecordingDeviceTest, DrawsKeepTheStateAndVerticesOfTheirMoment) {
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(recorder->CreateTexture(64, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+    ASSERT_EQ(m_recorder->CreateTexture(64, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3D_OK);
-    recorder->BeginScene();
-    recorder->SetTexture(0, texture);
-    recorder->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    recorder->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    recorder->SetFVF(0x144);
+    m_recorder->BeginScene();
+    m_recorder->SetTexture(0, texture);
+    m_recorder->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_recorder->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    m_recorder->SetFVF(0x144);
     Quad(10, 20, 30, 40, 0xFF112233);
-    recorder->SetTexture(0, nullptr);
-    recorder->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_recorder->SetTexture(0, nullptr);
+    m_recorder->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     Quad(99, 20, 30, 40, 0xFF112233); // the first draw keeps its own copy
-    recorder->EndScene();
+    m_recorder->EndScene();
 
-    ASSERT_EQ(recorder->Draws().size(), 2u);
-    const RecordedDraw& first = recorder->Draws()[0];
+    ASSERT_EQ(m_recorder->Draws().size(), 2u);
+    const RecordedDraw& first = m_recorder->Draws()[0];
     EXPECT_EQ(first.state.texture, texture);
     EXPECT_EQ(first.state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_SELECTARG1));
     EXPECT_EQ(first.state.Stage(D3DTSS_ALPHAOP), DWORD(D3DTOP_SELECTARG1)); // Direct3D's default
@@ -827,13 +829,13 @@ TEST_F(RecordingDeviceTest, DrawsKeepTheStateAndVerticesOfTheirMoment) {
     EXPECT_EQ(first.state.Sampler(D3DSAMP_MAGFILTER), DWORD(D3DTEXF_POINT));
     EXPECT_EQ(first.state.Render(D3DRS_ALPHABLENDENABLE), DWORD(FALSE));
     EXPECT_EQ(first.state.fvf, 0x144u);
-    EXPECT_EQ(first.state.renderTarget, recorder->BackBuffer());
+    EXPECT_EQ(first.state.renderTarget, m_recorder->BackBuffer());
     ASSERT_EQ(first.vertices.size(), 4u);
     EXPECT_EQ(first.vertices[0].x, 10);
     EXPECT_EQ(first.vertices[3].y, 40);
     EXPECT_EQ(first.vertices[1].diffuse, 0xFF112233u);
     EXPECT_EQ(first.vertices[2].u, 1);
-    const RecordedDraw& second = recorder->Draws()[1];
+    const RecordedDraw& second = m_recorder->Draws()[1];
     EXPECT_EQ(second.state.texture, nullptr);
     EXPECT_EQ(second.state.Render(D3DRS_ALPHABLENDENABLE), DWORD(TRUE));
     EXPECT_EQ(second.vertices[0].x, 99);
@@ -849,42 +851,43 @@ TEST_F(RecordingDeviceTest, DrawsKeepTheStateAndVerticesOfTheirMoment) {
                                          "SetRenderState(27, 1)",
                                          "DrawPrimitiveUP(5, 2, 28)",
                                          "EndScene()"};
-    EXPECT_EQ(recorder->CallLog(), expected);
-    EXPECT_EQ(recorder->Calls()[6].draw, 0u);
+    EXPECT_EQ(m_recorder->CallLog(), expected);
+    EXPECT_EQ(m_recorder->Calls()[6].draw, 0u);
     texture->Release();
 }
 
 TEST_F(RecordingDeviceTest, FailureKnobs) {
     IDirect3DTexture9* texture = nullptr;
-    recorder->knobs.maxTextureSize = 256;
+    m_recorder->knobs.maxTextureSize = 256;
     D3DCAPS9 caps{};
-    recorder->GetDeviceCaps(&caps);
+    m_recorder->GetDeviceCaps(&caps);
     EXPECT_EQ(caps.MaxTextureWidth, 256u);
-    EXPECT_EQ(recorder->CreateTexture(512, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+    EXPECT_EQ(m_recorder->CreateTexture(512, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_INVALIDCALL);
-    recorder->knobs.failCreateTextureCall = 3;
-    EXPECT_EQ(recorder->CreateTexture(256, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+    m_recorder->knobs.failCreateTextureCall = 3;
+    EXPECT_EQ(m_recorder->CreateTexture(256, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3D_OK);
     texture->Release();
     EXPECT_TRUE(
-        FAILED(recorder->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)));
-    recorder->knobs.failLockRect = true;
-    recorder->knobs.failCreateTextureCall = 0;
-    ASSERT_EQ(recorder->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        FAILED(m_recorder->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)));
+    m_recorder->knobs.failLockRect = true;
+    m_recorder->knobs.failCreateTextureCall = 0;
+    ASSERT_EQ(m_recorder->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3D_OK);
     D3DLOCKED_RECT locked;
     EXPECT_TRUE(FAILED(texture->LockRect(0, &locked, nullptr, 0)));
     texture->Release();
-    recorder->knobs.failClear = recorder->knobs.failBeginScene = recorder->knobs.failVertexBufferLock = true;
-    EXPECT_TRUE(FAILED(recorder->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1, 0)));
-    EXPECT_TRUE(FAILED(recorder->BeginScene()));
+    m_recorder->knobs.failClear = m_recorder->knobs.failBeginScene = m_recorder->knobs.failVertexBufferLock =
+        true;
+    EXPECT_TRUE(FAILED(m_recorder->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1, 0)));
+    EXPECT_TRUE(FAILED(m_recorder->BeginScene()));
     IDirect3DVertexBuffer9* buffer = nullptr;
-    ASSERT_EQ(recorder->CreateVertexBuffer(28, 0, 0x144, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+    ASSERT_EQ(m_recorder->CreateVertexBuffer(28, 0, 0x144, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
     void* data = nullptr;
     EXPECT_TRUE(FAILED(buffer->Lock(0, 0, &data, 0)));
     buffer->Release();
-    recorder->knobs.failCreateVertexBuffer = true;
-    EXPECT_TRUE(FAILED(recorder->CreateVertexBuffer(28, 0, 0x144, D3DPOOL_MANAGED, &buffer, nullptr)));
+    m_recorder->knobs.failCreateVertexBuffer = true;
+    EXPECT_TRUE(FAILED(m_recorder->CreateVertexBuffer(28, 0, 0x144, D3DPOOL_MANAGED, &buffer, nullptr)));
     EXPECT_EQ(buffer, nullptr);
 }
 
@@ -892,28 +895,28 @@ TEST_F(RecordingDeviceTest, LossAndResetKnobs) {
     D3DPRESENT_PARAMETERS pp{};
     pp.BackBufferWidth = 800;
     pp.BackBufferHeight = 600;
-    recorder->SetRenderState(D3DRS_LIGHTING, FALSE);
-    recorder->knobs.loseDeviceAtPresent = 2;
-    recorder->knobs.lostTestsBeforeNotReset = 2;
-    EXPECT_EQ(recorder->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    EXPECT_EQ(recorder->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-    EXPECT_EQ(recorder->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    EXPECT_EQ(recorder->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    EXPECT_EQ(recorder->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
-    recorder->knobs.failReset = true;
-    EXPECT_EQ(recorder->Reset(&pp), D3DERR_INVALIDCALL);
-    recorder->knobs.failReset = false;
-    EXPECT_EQ(recorder->Reset(&pp), D3D_OK);
-    EXPECT_EQ(recorder->TestCooperativeLevel(), D3D_OK);
-    EXPECT_EQ(recorder->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    EXPECT_EQ(recorder->RenderState(D3DRS_LIGHTING), DWORD(TRUE)); // states are back at their defaults
+    m_recorder->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_recorder->knobs.loseDeviceAtPresent = 2;
+    m_recorder->knobs.lostTestsBeforeNotReset = 2;
+    EXPECT_EQ(m_recorder->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(m_recorder->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(m_recorder->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(m_recorder->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(m_recorder->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    m_recorder->knobs.failReset = true;
+    EXPECT_EQ(m_recorder->Reset(&pp), D3DERR_INVALIDCALL);
+    m_recorder->knobs.failReset = false;
+    EXPECT_EQ(m_recorder->Reset(&pp), D3D_OK);
+    EXPECT_EQ(m_recorder->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(m_recorder->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(m_recorder->RenderState(D3DRS_LIGHTING), DWORD(TRUE)); // states are back at their defaults
 
     D3DGAMMARAMP ramp{};
     ramp.green[255] = 0x1234;
-    recorder->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
+    m_recorder->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
     ramp.green[255] = 0;
-    ASSERT_EQ(recorder->GammaRamps().size(), 1u);
-    EXPECT_EQ(recorder->GammaRamps()[0].green[255], 0x1234);
+    ASSERT_EQ(m_recorder->GammaRamps().size(), 1u);
+    EXPECT_EQ(m_recorder->GammaRamps()[0].green[255], 0x1234);
 }
 
 TEST_F(RecordingDeviceTest, FontCallsAreRecordedInOrderWithTheDraws) {
@@ -923,15 +926,15 @@ TEST_F(RecordingDeviceTest, FontCallsAreRecordedInOrderWithTheDraws) {
     lf.lfCharSet = EASTEUROPE_CHARSET;
     std::strcpy(lf.lfFaceName, "Verdana");
     ID3DXFont* font = nullptr;
-    ASSERT_EQ(D3DXCreateFontIndirect(recorder, &lf, &font), D3D_OK);
-    recorder->BeginScene();
+    ASSERT_EQ(D3DXCreateFontIndirect(m_recorder, &lf, &font), D3D_OK);
+    m_recorder->BeginScene();
     Quad(0, 0, 1, 1, 0);
     font->Begin();
     RECT rect{30, 540, 800, 600};
     EXPECT_EQ(font->DrawTextA("00:01:02", -1, &rect, DT_NOCLIP | DT_VCENTER, 0xFF000000), 16);
     font->DrawTextA("abcdef", 3, &rect, DT_RIGHT, 0xFFFFFFFF);
     font->End();
-    recorder->EndScene();
+    m_recorder->EndScene();
 
     std::vector<std::string> expected = {"CreateFont(16, 700, 238)",
                                          "BeginScene()",
@@ -941,17 +944,17 @@ TEST_F(RecordingDeviceTest, FontCallsAreRecordedInOrderWithTheDraws) {
                                          "FontDrawText(3, 2, -1, 30, 540, 800, 600)",
                                          "FontEnd()",
                                          "EndScene()"};
-    EXPECT_EQ(recorder->CallLog(), expected);
-    ASSERT_EQ(recorder->Texts().size(), 2u);
-    EXPECT_EQ(recorder->Texts()[0].text, "00:01:02");
-    EXPECT_STREQ(recorder->Texts()[0].logFont.lfFaceName, "Verdana");
-    EXPECT_EQ(recorder->Texts()[1].text, "abc");
-    EXPECT_EQ(recorder->AddRef(), 3u); // the test's, the font's and this one
-    recorder->Release();
+    EXPECT_EQ(m_recorder->CallLog(), expected);
+    ASSERT_EQ(m_recorder->Texts().size(), 2u);
+    EXPECT_EQ(m_recorder->Texts()[0].text, "00:01:02");
+    EXPECT_STREQ(m_recorder->Texts()[0].logFont.lfFaceName, "Verdana");
+    EXPECT_EQ(m_recorder->Texts()[1].text, "abc");
+    EXPECT_EQ(m_recorder->AddRef(), 3u); // the test's, the font's and this one
+    m_recorder->Release();
     EXPECT_EQ(font->Release(), 0u);
 
     g_recordingSettings.failFontCreation = true;
-    EXPECT_TRUE(FAILED(D3DXCreateFontIndirect(recorder, &lf, &font)));
+    EXPECT_TRUE(FAILED(D3DXCreateFontIndirect(m_recorder, &lf, &font)));
     EXPECT_EQ(font, nullptr);
 }
 
