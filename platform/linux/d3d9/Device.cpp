@@ -1,4 +1,6 @@
-// IDirect3DDevice9 over an OpenGL 3.3 core context on the SDL window.
+// IDirect3DDevice9 over an OpenGL 3.3 core context on the SDL window: its creation, resources
+// and render target here; loss and reset, states, drawing and presenting in the Device*.cpp files
+// named after them.
 //
 // Environment variables (read when the device is created):
 //   D3D9_REFUSE_HARDWARE_VP=1   CreateDevice refuses hardware (and mixed) vertex processing, so

@@ -2,7 +2,7 @@
 //
 // A texture is one OpenGL RGBA8 texture whose rows are stored top row first, exactly as the
 // locked bits lie in memory, so v = 0 is the top of the image as in Direct3D. The device draws
-// into every framebuffer with the same orientation (see Device.cpp), so a render-target texture
+// into every framebuffer with the same orientation (see DeviceDrawing.cpp), so a render-target texture
 // sampled afterwards is the right way up too; only Present flips the image for the window.
 #include "platform/linux/d3d9/Objects.h"
 
