@@ -10,6 +10,15 @@
 
 namespace d3d9rules {
 
+// Gives *out a new reference to object, as every Get... call does; D3DERR_INVALIDCALL for a null out.
+template <class T, class U> HRESULT HandOut(T* object, U** out) {
+    if (!out)
+        return D3DERR_INVALIDCALL;
+    object->AddRef();
+    *out = object;
+    return D3D_OK;
+}
+
 // An object made with new whose count starts at 1; the Release that brings it to 0 deletes it.
 template <class Interface> class CCounted : public Interface {
   public:
@@ -35,15 +44,6 @@ template <class Interface, class Device> class CDeviceChild : public CCounted<In
   public:
     explicit CDeviceChild(Device* device) : m_device(device) { m_device->AddRef(); }
     HRESULT GetDevice(IDirect3DDevice9** device) override { return HandOut(m_device, device); }
-
-    // Gives *out a new reference to object; D3DERR_INVALIDCALL for a null out.
-    template <class T, class U> static HRESULT HandOut(T* object, U** out) {
-        if (!out)
-            return D3DERR_INVALIDCALL;
-        object->AddRef();
-        *out = object;
-        return D3D_OK;
-    }
 
   protected:
     ~CDeviceChild() override { m_device->Release(); }
@@ -72,9 +72,7 @@ template <class Device, class Texture> class CSurfaceRefs : public IDirect3DSurf
             m_device->Release();
         return left;
     }
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        return CDeviceChild<IDirect3DSurface9, Device>::HandOut(m_device, device);
-    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return HandOut(m_device, device); }
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
     Texture* Container() const { return m_container; }
 

@@ -197,7 +197,7 @@ HRESULT CRecordingDevice::TestCooperativeLevel() {
 HRESULT CRecordingDevice::GetDirect3D(IDirect3D9** direct3d) {
     if (!m_direct3d)
         return D3DERR_INVALIDCALL;
-    return CRecordingTexture::HandOut(m_direct3d, direct3d);
+    return d3d9rules::HandOut(m_direct3d, direct3d);
 }
 
 HRESULT CRecordingDevice::GetDeviceCaps(D3DCAPS9* caps) {
@@ -300,7 +300,7 @@ HRESULT CRecordingDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* surfac
 HRESULT CRecordingDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
     HRESULT hr = (index != 0 || !surface) ? D3DERR_INVALIDCALL : D3D_OK;
     Record(CallKind::GetRenderTarget, {index}, m_renderTarget, hr);
-    return FAILED(hr) ? hr : CRecordingTexture::HandOut(m_renderTarget, surface);
+    return FAILED(hr) ? hr : d3d9rules::HandOut(m_renderTarget, surface);
 }
 
 HRESULT CRecordingDevice::BeginScene() {
@@ -508,7 +508,7 @@ HRESULT CRecordingTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surfa
         return D3DERR_INVALIDCALL;
     if (!m_surfaces[level])
         m_surfaces[level] = new CRecordingSurface(m_device, this, level, Width(level), Height(level));
-    return HandOut(m_surfaces[level], surface);
+    return d3d9rules::HandOut(m_surfaces[level], surface);
 }
 
 HRESULT CRecordingTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD) {

@@ -235,7 +235,7 @@ void CDevice::ResetStates() {
 // --- Simple queries ---
 
 HRESULT CDevice::GetDirect3D(IDirect3D9** direct3d) {
-    return CTexture::HandOut(m_direct3d, direct3d);
+    return d3d9rules::HandOut(m_direct3d, direct3d);
 }
 
 HRESULT CDevice::GetDeviceCaps(D3DCAPS9* caps) {
@@ -322,7 +322,7 @@ HRESULT CDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
         return D3DERR_INVALIDCALL;
     if (m_renderTarget)
         return m_renderTarget->GetSurfaceLevel(0, surface);
-    return CTexture::HandOut(&m_backBufferSurface, surface);
+    return d3d9rules::HandOut(&m_backBufferSurface, surface);
 }
 
 void CDevice::BindTarget() {

@@ -99,7 +99,7 @@ HRESULT CTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
 HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
     if (level != 0 || !surface)
         return D3DERR_INVALIDCALL;
-    return HandOut(&m_surface, surface);
+    return d3d9rules::HandOut(&m_surface, surface);
 }
 
 // The texels live only in OpenGL. A lock makes a staging copy of just the locked rectangle, rows
