@@ -13,7 +13,7 @@ struct ScanWindow {
     int x0, x1, y0, y1; // x1, y1 exclusive
 };
 
-ScanWindow WindowOf(const PieceCut& cut, int r, int c) {
+ScanWindow WindowOf(const Board& cut, int r, int c) {
     const int qw = cut.cellWidth / 4;
     const int qh = cut.cellHeight / 4;
     ScanWindow w;
@@ -50,7 +50,7 @@ inline int CountInside(const uint16_t* centre, size_t stride, uint16_t n) {
 // at 7) that are hInside with the same owner as the row above. A pixel is interior exactly when
 // the chain ending 3 rows below it is 7 long.
 // scratch: 2 * areaWidth bytes of the caller's, so that a worker thread allocates nothing.
-void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, uint8_t* scratch) {
+void CountRows(const Board& cut, int y0, int y1, int8_t* counts, uint8_t* scratch) {
     const int width = cut.areaWidth;
     const int height = cut.areaHeight;
     uint8_t* chain = scratch;
@@ -59,7 +59,7 @@ void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, uint8_t* scr
     const int first = std::max(0, y0 - kReach);
     for (int below = first; below < y1 + kReach; ++below) {
         if (below < height) {
-            const uint16_t* row = cut.ownerMap + static_cast<size_t>(below) * width;
+            const uint16_t* row = cut.ownerMap.data() + static_cast<size_t>(below) * width;
             for (int runStart = 0; runStart < width;) {
                 int runEnd = runStart + 1;
                 while (runEnd < width && row[runEnd] == row[runStart]) {
@@ -87,7 +87,7 @@ void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, uint8_t* scr
         if (y < y0) {
             continue;
         }
-        const uint16_t* row = cut.ownerMap + static_cast<size_t>(y) * width;
+        const uint16_t* row = cut.ownerMap.data() + static_cast<size_t>(y) * width;
         int8_t* out = counts + static_cast<size_t>(y) * width;
         const bool rowInside = y >= kReach && y + kReach < height;
         for (int x = 0; x < width; ++x) {
@@ -110,7 +110,7 @@ uint32_t ShadePixel(const RgbView& rgb, int x, int y, int count) {
     return 0xFF000000u | channel(p[0]) << 16 | channel(p[1]) << 8 | channel(p[2]);
 }
 
-int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n) {
+int ReliefCount(const Board& cut, int x, int y, uint16_t n) {
     int count = 0;
     for (int dy = -kReach; dy <= kReach; ++dy) {
         for (int dx = -kReach; dx <= kReach; ++dx) {
@@ -126,7 +126,7 @@ int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n) {
     return count;
 }
 
-void ComposeAtlasLiteral(const PieceCut& cut, const RgbView& rgb, int side, uint32_t* atlas) {
+void ComposeAtlasLiteral(const Board& cut, const RgbView& rgb, int side, uint32_t* atlas) {
     std::fill(atlas, atlas + static_cast<size_t>(side) * side, 0u);
     const int qw = cut.cellWidth / 4;
     const int qh = cut.cellHeight / 4;
@@ -147,7 +147,7 @@ void ComposeAtlasLiteral(const PieceCut& cut, const RgbView& rgb, int side, uint
     }
 }
 
-std::vector<int8_t> ComputeReliefCounts(const PieceCut& cut, int threads) {
+std::vector<int8_t> ComputeReliefCounts(const Board& cut, int threads) {
     std::vector<int8_t> counts(static_cast<size_t>(cut.areaWidth) * cut.areaHeight);
     const int parts = std::clamp(threads, 1, std::max(1, cut.areaHeight / 64));
     if (parts == 1) {
@@ -171,7 +171,7 @@ std::vector<int8_t> ComputeReliefCounts(const PieceCut& cut, int threads) {
 
 namespace {
 
-void ComposeRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts,
+void ComposeRows(const Board& cut, const RgbView& rgb, const int8_t* counts,
                  const std::vector<ScanWindow>& windows, int side, int firstRow, int begin, int end,
                  uint32_t* out) {
     std::fill(out + static_cast<size_t>(begin) * side, out + static_cast<size_t>(end) * side, 0u);
@@ -186,7 +186,7 @@ void ComposeRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts,
             if (y < rowWindow.y0 || y >= rowWindow.y1) {
                 continue;
             }
-            const uint16_t* mapRow = cut.ownerMap + static_cast<size_t>(y) * cut.areaWidth;
+            const uint16_t* mapRow = cut.ownerMap.data() + static_cast<size_t>(y) * cut.areaWidth;
             const int8_t* countRow = counts + static_cast<size_t>(y) * cut.areaWidth;
             const uint8_t* rgbRow = rgb.data + static_cast<size_t>(y) * rgb.width * 3;
             for (int c = 0; c < cut.columns; ++c) {
@@ -210,7 +210,7 @@ void ComposeRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts,
 
 } // namespace
 
-void ComposeAtlasRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts, int side, int firstRow,
+void ComposeAtlasRows(const Board& cut, const RgbView& rgb, const int8_t* counts, int side, int firstRow,
                       int rowCount, uint32_t* out, int threads) {
     std::vector<ScanWindow> windows;
     windows.reserve(static_cast<size_t>(cut.columns) * cut.rows);

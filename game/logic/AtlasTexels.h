@@ -6,21 +6,10 @@
 // relief lit from the top left; every other texel is 0.
 #pragma once
 
+#include "game/logic/Board.h"
+
 #include <cstdint>
 #include <vector>
-
-// The cut as the atlas reads it; ownerMap rows are areaWidth entries wide.
-struct PieceCut {
-    int columns = 0;
-    int rows = 0;
-    int cellWidth = 0;
-    int cellHeight = 0;
-    int areaWidth = 0;
-    int areaHeight = 0;
-    const int32_t* colStart = nullptr;
-    const int32_t* rowStart = nullptr;
-    const uint16_t* ownerMap = nullptr;
-};
 
 // Picture pixels, 3 bytes each (red, green, blue), rows of exactly 3 * width bytes.
 struct RgbView {
@@ -35,21 +24,21 @@ uint32_t ShadePixel(const RgbView& rgb, int x, int y, int count);
 // The neighbour count of pixel (x, y) owned by piece n, read over its whole 7 x 7 neighbourhood:
 // each neighbour outside the area or of another piece adds +1 when it lies left of or above the
 // pixel (dx < 0 or dy < 0) and -1 otherwise. Ranges from -15 to +33.
-int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n);
+int ReliefCount(const Board& cut, int x, int y, uint16_t n);
 
 // The whole atlas (side * side texels) composed piece by piece exactly as described, with the
 // 49-entry count for every piece pixel. The reference the fast path is measured against.
-void ComposeAtlasLiteral(const PieceCut& cut, const RgbView& rgb, int side, uint32_t* atlas);
+void ComposeAtlasLiteral(const Board& cut, const RgbView& rgb, int side, uint32_t* atlas);
 
 // ReliefCount of every pixel of the area (areaWidth x areaHeight, row-major) for its own owner.
 // Pixels whose whole 7 x 7 neighbourhood lies in the area and belongs to their own piece get 0
 // without reading it; picture rows are shared among up to `threads` threads.
-std::vector<int8_t> ComputeReliefCounts(const PieceCut& cut, int threads);
+std::vector<int8_t> ComputeReliefCounts(const Board& cut, int threads);
 
 // Atlas rows firstRow ... firstRow + rowCount - 1 (each `side` texels) from the counts of
 // ComputeReliefCounts; identical to the same rows of ComposeAtlasLiteral. The rows are shared
 // among up to `threads` threads.
-void ComposeAtlasRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts, int side, int firstRow,
+void ComposeAtlasRows(const Board& cut, const RgbView& rgb, const int8_t* counts, int side, int firstRow,
                       int rowCount, uint32_t* out, int threads = 1);
 
 // Thumbnail: the picture scaled to fit 512 x 512, never enlarged; the longer side can come out

@@ -35,37 +35,28 @@ class PlayFixture : public testing::Test {
             for (int x = 0; x < 310; ++x)
                 owner[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
         tabs.assign(12, 0);
-        game->columns = 3;
-        game->rows = 2;
-        game->areaWidth = 310;
-        game->areaHeight = 160;
-        game->cellWidth = 100;
-        game->cellHeight = 80;
-        game->pieceCount = 6;
-        game->colStart = colStart.data();
-        game->rowStart = rowStart.data();
-        game->ownerMap = owner.data();
-        game->ownerMapWidth = 310;
-        game->tabMap = tabs.data();
-        game->tabMapWidth = 3;
-        game->atlasSize = 512;
-        game->boardWidth = 2000;
-        game->boardHeight = 1500;
-        game->buttonBar.shownCount = 6;
-        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->puzzleTexture,
+        game->GetBoard().columns = 3;
+        game->GetBoard().rows = 2;
+        game->GetBoard().areaWidth = 310;
+        game->GetBoard().areaHeight = 160;
+        game->GetBoard().cellWidth = 100;
+        game->GetBoard().cellHeight = 80;
+        game->GetBoard().pieceCount = 6;
+        game->GetBoard().colStart = colStart;
+        game->GetBoard().rowStart = rowStart;
+        game->GetBoard().ownerMap = owner;
+        game->GetBoard().tabMap = tabs;
+        game->GetBoard().atlasSize = 512;
+        game->GetBoard().boardWidth = 2000;
+        game->GetBoard().boardHeight = 1500;
+        game->GetBar().shownCount = 6;
+        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->GetTextures().puzzle,
                               nullptr);
-        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->thumbnailTexture,
-                              nullptr);
+        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                              &game->GetTextures().thumbnail, nullptr);
     }
 
     void TearDown() override {
-        // The arrays belong to the fixture; the textures are released here.
-        game->colStart = game->rowStart = nullptr;
-        game->ownerMap = nullptr;
-        game->tabMap = nullptr;
-        game->puzzleTexture->Release();
-        game->thumbnailTexture->Release();
-        game->puzzleTexture = game->thumbnailTexture = nullptr;
         delete game;
         gfx.textFont->Release();
         gfx.buttonsTexture->Release();
@@ -76,11 +67,11 @@ class PlayFixture : public testing::Test {
         EXPECT_EQ(device->Release(), 0u);
     }
 
-    void Place(std::vector<BoardPiece> pieces) { game->pieces = std::move(pieces); }
+    void Place(std::vector<BoardPiece> pieces) { game->GetBoard().pieces = std::move(pieces); }
 
     std::vector<int> Order() const {
         std::vector<int> out;
-        for (const BoardPiece& p : game->pieces)
+        for (const BoardPiece& p : game->GetBoard().pieces)
             out.push_back(p.number);
         return out;
     }

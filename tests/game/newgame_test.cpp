@@ -200,8 +200,10 @@ class NewGameTest : public testing::Test {
         return CError(ERR_NORMAL, "", "", 0, 0);
     }
 
-    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(game->puzzleTexture); }
-    CRecordingTexture* Thumbnail() const { return static_cast<CRecordingTexture*>(game->thumbnailTexture); }
+    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(game->GetTextures().puzzle); }
+    CRecordingTexture* Thumbnail() const {
+        return static_cast<CRecordingTexture*>(game->GetTextures().thumbnail);
+    }
 
     Beeps beeps;
     CRecordingDevice* device = nullptr;
@@ -212,18 +214,16 @@ class NewGameTest : public testing::Test {
 
 TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     Start("kot.png", 100);
-    EXPECT_EQ(game->pieceCount, 108);
-    EXPECT_EQ(game->buttonBar.shownCount, 108);
-    ASSERT_EQ(game->pieces.size(), 108u);
-    for (size_t i = 0; i < game->pieces.size(); ++i) {
-        EXPECT_EQ(game->pieces[i].number, i);
+    EXPECT_EQ(game->GetBoard().pieceCount, 108);
+    EXPECT_EQ(game->GetBar().shownCount, 108);
+    ASSERT_EQ(game->GetBoard().pieces.size(), 108u);
+    for (size_t i = 0; i < game->GetBoard().pieces.size(); ++i) {
+        EXPECT_EQ(game->GetBoard().pieces[i].number, i);
     }
-    EXPECT_EQ(game->areaWidth, 792);
-    EXPECT_EQ(game->areaHeight, 594);
-    EXPECT_EQ(game->ownerMapWidth, 792);
-    EXPECT_EQ(game->tabMapWidth, 12);
-    EXPECT_EQ(game->thumbWidth, 512);
-    EXPECT_EQ(game->thumbHeight, 384);
+    EXPECT_EQ(game->GetBoard().areaWidth, 792);
+    EXPECT_EQ(game->GetBoard().areaHeight, 594);
+    EXPECT_EQ(game->GetBoard().thumbWidth, 512);
+    EXPECT_EQ(game->GetBoard().thumbHeight, 384);
     EXPECT_TRUE(beeps.heard.empty());
     EXPECT_TRUE(NoChildLeft());
 
@@ -247,48 +247,19 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 2u);
 }
 
-TEST_F(NewGameTest, DrawsTheCutAndScatteringFromRandInOrder) {
-    srand(4242);
-    Start("kot.png", 100);
-
-    srand(4242);
-    Grid g;
-    ASSERT_TRUE(ComputeGrid(800, 600, 100, g));
-    RandomSource random = [] { return rand(); };
-    std::vector<int32_t> cols(g.columns), rows(g.rows);
-    std::vector<uint8_t> tabs(g.columns * g.rows * 2);
-    std::vector<uint16_t> map(static_cast<size_t>(g.areaWidth) * g.areaHeight);
-    std::vector<BoardPiece> pieces;
-    PlaceGridLines(g, cols.data(), rows.data(), random);
-    ChooseTabSides(g.columns, g.rows, tabs.data(), random);
-    BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), random);
-    ScatterPieces(g, pieces, random);
-
-    EXPECT_EQ(std::vector<int32_t>(game->colStart, game->colStart + g.columns), cols);
-    EXPECT_EQ(std::vector<int32_t>(game->rowStart, game->rowStart + g.rows), rows);
-    EXPECT_EQ(std::vector<uint8_t>(game->tabMap, game->tabMap + tabs.size()), tabs);
-    EXPECT_TRUE(std::equal(map.begin(), map.end(), game->ownerMap));
-    ASSERT_EQ(game->pieces.size(), pieces.size());
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        EXPECT_EQ(game->pieces[i].x, pieces[i].x);
-        EXPECT_EQ(game->pieces[i].y, pieces[i].y);
-    }
-    for (int c = 0; c < g.columns; ++c) {
-        EXPECT_EQ(game->columnWidth(c), (c + 1 < g.columns ? cols[c + 1] : 792) - cols[c]);
-    }
-}
-
 TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
     for (const char* name :
-         {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx", "orient.pnm",
-          "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp", "orient_bottomup.bmp",
-          "orient_toptga.tga", "orient_jpeg.tif", "orient_rle.sgi", "orient_topdown.bmp", "orient_16bit.tif",
-          "orient_16bit.psd", "orient_bottomup.dib", "orient_bottomup", "orient.rgb"}) {
+         {"orient.jpg",          "orient.png",        "orient.tga",       "orient.tif",
+          "orient.tiff",         "orient.pcx",        "orient.pnm",       "orient.sgi",
+          "orient.psd",          "orient.dds",        "orient.ico",       "PHOTO.Bmp",
+          "orient_bottomup.bmp", "orient_toptga.tga", "orient_jpeg.tif",  "orient_rle.sgi",
+          "orient_topdown.bmp",  "orient_16bit.tif",  "orient_16bit.psd", "orient_bottomup.dib",
+          "orient_bottomup",     "orient.rgb"}) {
         SCOPED_TRACE(name);
         TearDown();
         SetUp();
         Start(name, 4);
-        ASSERT_EQ(game->pieceCount, 1);
+        ASSERT_EQ(game->GetBoard().pieceCount, 1);
         // One 64 x 64 piece: in the atlas at its picture position, in the thumbnail at (224, 224).
         EXPECT_TRUE(Reddish(Atlas()->Texel(32, 10))) << std::hex << Atlas()->Texel(32, 10);
         EXPECT_TRUE(Bluish(Atlas()->Texel(32, 54))) << std::hex << Atlas()->Texel(32, 54);
@@ -305,11 +276,12 @@ TEST_F(NewGameTest, CmykJpegShowsThePrintedColours) {
     const fs::path reference = kPictures / "cmyk.rgb";
     const std::string make = "convert -size 64x16 xc:black xc:gray40 xc:yellow 'xc:rgb(20,100,40)' -append "
                              "-colorspace CMYK -quality 100 -sampling-factor 1x1 '" +
-                             jpeg.string() + "' && convert '" + jpeg.string() + "' -colorspace sRGB -depth 8 'rgb:" +
-                             reference.string() + "'";
+                             jpeg.string() + "' && convert '" + jpeg.string() +
+                             "' -colorspace sRGB -depth 8 'rgb:" + reference.string() + "'";
     ASSERT_EQ(std::system(make.c_str()), 0);
     std::ifstream in(reference, std::ios::binary);
-    const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
     ASSERT_EQ(expected.size(), 64u * 64 * 3);
 
     Start("cmyk.jpg", 4);
@@ -371,7 +343,7 @@ TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
     EXPECT_EQ(e.line, 764);
     EXPECT_EQ(e.resultCode, D3DERR_INVALIDCALL);
     EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 0u);
-    EXPECT_EQ(game->ownerMap, nullptr);
+    EXPECT_TRUE(game->GetBoard().ownerMap.empty());
 
     TearDown();
     SetUp();

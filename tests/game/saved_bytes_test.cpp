@@ -79,15 +79,15 @@ TEST_F(SavedBytesTest, NewGameAndContinuedGameSaveTheReferenceBytes) {
         game.SetStartRequest(StartRequest{2, kSaveName, 0});
         game.CreateResources();
         // The top piece is dragged by the middle of its home cell, 37 right and 21 down.
-        const BoardPiece top = game.pieces.back();
-        const uint32_t x = static_cast<uint32_t>(top.x) + game.cellWidth / 2;
-        const uint32_t y = static_cast<uint32_t>(top.y) + game.cellHeight / 2;
+        const BoardPiece top = game.GetBoard().pieces.back();
+        const uint32_t x = static_cast<uint32_t>(top.x) + game.GetBoard().cellWidth / 2;
+        const uint32_t y = static_cast<uint32_t>(top.y) + game.GetBoard().cellHeight / 2;
         game.OnMouseDown(x, y, 0);
         g_cursorX = static_cast<int>(x) + 37;
         g_cursorY = static_cast<int>(y) + 21;
         game.Update(5000, 16);
         game.OnMouseUp(x + 37, y + 21, 0);
-        ASSERT_EQ(game.pieces.back().x, top.x + 37);
+        ASSERT_EQ(game.GetBoard().pieces.back().x, top.x + 37);
         game.SaveGame();
         game.DeleteResources();
         ExpectSavedAs("continued.pzz");
