@@ -3,7 +3,7 @@
 // (49 map reads per piece pixel) beside the fast one. The decoding steps are measured both in
 // this process (the library's own work) and through the decoder program as the game runs it.
 #include "game/Game.h"
-#include "game/PictureDecoder.h"
+#include "game/DecoderClient.h"
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
 #include "platform/CRT.h"

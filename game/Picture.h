@@ -2,7 +2,7 @@
 // whole start, closed with this object), and every way that can fail as the start's log entries.
 #pragma once
 
-#include "game/PictureDecoder.h"
+#include "game/DecoderClient.h"
 #include "game/logic/Board.h"
 
 #include <string>

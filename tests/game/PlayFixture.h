@@ -28,27 +28,24 @@ class PlayFixture : public testing::Test {
         D3DXCreateFontIndirect(device, &lf, &gfx.textFont);
 
         game = new CGame(nullptr, device);
-        colStart = {0, 100, 200};
-        rowStart = {0, 80};
-        owner.resize(310 * 160);
+        Board& b = game->GetBoard();
+        b.columns = 3;
+        b.rows = 2;
+        b.areaWidth = 310;
+        b.areaHeight = 160;
+        b.cellWidth = 100;
+        b.cellHeight = 80;
+        b.pieceCount = 6;
+        b.colStart = {0, 100, 200};
+        b.rowStart = {0, 80};
+        b.ownerMap.resize(310 * 160);
         for (int y = 0; y < 160; ++y)
             for (int x = 0; x < 310; ++x)
-                owner[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
-        tabs.assign(12, 0);
-        game->GetBoard().columns = 3;
-        game->GetBoard().rows = 2;
-        game->GetBoard().areaWidth = 310;
-        game->GetBoard().areaHeight = 160;
-        game->GetBoard().cellWidth = 100;
-        game->GetBoard().cellHeight = 80;
-        game->GetBoard().pieceCount = 6;
-        game->GetBoard().colStart = colStart;
-        game->GetBoard().rowStart = rowStart;
-        game->GetBoard().ownerMap = owner;
-        game->GetBoard().tabMap = tabs;
-        game->GetBoard().atlasSize = 512;
-        game->GetBoard().boardWidth = 2000;
-        game->GetBoard().boardHeight = 1500;
+                b.ownerMap[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
+        b.tabMap.assign(12, 0);
+        b.atlasSize = 512;
+        b.boardWidth = 2000;
+        b.boardHeight = 1500;
         game->GetBar().shownCount = 6;
         device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->GetTextures().puzzle,
                               nullptr);
@@ -68,6 +65,8 @@ class PlayFixture : public testing::Test {
     }
 
     void Place(std::vector<BoardPiece> pieces) { game->GetBoard().pieces = std::move(pieces); }
+    ViewState& View() { return game->GetView(); }
+    std::vector<BoardPiece>& Pieces() { return game->GetBoard().pieces; }
 
     std::vector<int> Order() const {
         std::vector<int> out;
@@ -90,9 +89,6 @@ class PlayFixture : public testing::Test {
     CRecordingDevice* device = nullptr;
     CGfx gfx;
     CGame* game = nullptr;
-    std::vector<int32_t> colStart, rowStart;
-    std::vector<uint16_t> owner;
-    std::vector<uint8_t> tabs;
 };
 
 inline BoardPiece Piece(uint16_t number, float x, float y, uint8_t joined = 0) {

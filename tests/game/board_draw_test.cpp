@@ -66,8 +66,8 @@ TEST_F(BoardDrawTest, APieceWithTabsOnBothSidesIs149PixelsAcross) {
     game->GetBoard().tabMap[0] = 0; // cell (0,0)'s right tab belongs to piece 1
     game->GetBoard().tabMap[2] = 1; // piece 1 owns its right tab
     Place({Piece(1, 300, 200)});
-    game->GetView().scrollX = 100;
-    game->GetView().scrollY = 50;
+    View().scrollX = 100;
+    View().scrollY = 50;
     Frame();
     auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 1u);
@@ -98,7 +98,7 @@ TEST_F(BoardDrawTest, PiecesWithoutTabsAndTheEdgesOfTheGrid) {
 
 TEST_F(BoardDrawTest, TheDraggedPieceIsLiftedOverItsShadow) {
     Place({Piece(0, 10, 20), Piece(3, 300, 200)});
-    game->GetView().dragging = true;
+    View().dragging = true;
     Frame();
     auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 3u);
@@ -110,22 +110,22 @@ TEST_F(BoardDrawTest, TheDraggedPieceIsLiftedOverItsShadow) {
     ExpectQuad(draws[2], 297, 177, 396, 276, 0xFFFFFFFF, 1 * kTexel, 81 * kTexel, 99 * kTexel, 179 * kTexel);
     EXPECT_EQ(draws[2].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
 
-    game->GetView().keyCtrl = true;
+    View().keyCtrl = true;
     Frame();
     draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].vertices[0].diffuse, 0x60FFFFFFu);
     EXPECT_EQ(draws[1].vertices[0].diffuse, 0x00000000u) << "no visible shadow while see-through";
     EXPECT_EQ(draws[2].vertices[3].diffuse, 0x60FFFFFFu);
-    game->GetView().keyCtrl = false;
-    game->GetView().seeThroughToggle = true;
+    View().keyCtrl = false;
+    View().seeThroughToggle = true;
     Frame();
     EXPECT_EQ(DrawsWith(game->GetTextures().puzzle)[0].vertices[0].diffuse, 0x60FFFFFFu);
 }
 
 TEST_F(BoardDrawTest, PiecesOutsideTheViewAreNotDrawn) {
     Place({Piece(0, 900, 20), Piece(1, 790, 20), Piece(4, 100, 700), Piece(3, -200, 100)});
-    game->GetView().scrollX = 0;
+    View().scrollX = 0;
     Frame();
     auto draws = DrawsWith(game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 1u);
@@ -134,7 +134,7 @@ TEST_F(BoardDrawTest, PiecesOutsideTheViewAreNotDrawn) {
 
 TEST_F(BoardDrawTest, ThePreviewReplacesOnlyTheBoard) {
     Place({Piece(0, 10, 20)});
-    game->GetView().keyTab = true;
+    View().keyTab = true;
     EXPECT_EQ(game->GetClearColor(), 0xFFFFFFFFu);
     Frame();
     EXPECT_TRUE(DrawsWith(game->GetTextures().puzzle).empty());

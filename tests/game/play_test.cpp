@@ -11,24 +11,24 @@ using PlayTest = PlayFixture;
 TEST_F(PlayTest, DragSnapAndTheStackOrderAfterIt) {
     Place({Piece(0, 300, 200), Piece(4, 900, 900), Piece(1, 600, 300), Piece(2, 1000, 200)});
     game->OnMouseDown(650, 340, 0); // piece 1 at offset (50, 40)
-    ASSERT_TRUE(game->GetView().dragging);
+    ASSERT_TRUE(View().dragging);
     EXPECT_EQ(Order(), (std::vector<int>{0, 4, 2, 1}));
-    EXPECT_EQ(game->GetView().dragOffsetX, 50.0f);
-    EXPECT_EQ(game->GetView().dragOffsetY, 40.0f);
+    EXPECT_EQ(View().dragOffsetX, 50.0f);
+    EXPECT_EQ(View().dragOffsetY, 40.0f);
 
     g_cursorX = 455; // piece 1 follows to (405, 206): 5 and 6 off its place beside piece 0
     g_cursorY = 246;
     game->Update(1000, 16);
-    EXPECT_EQ(game->GetBoard().pieces.back().x, 405.0f);
-    EXPECT_EQ(game->GetBoard().pieces.back().y, 206.0f);
+    EXPECT_EQ(Pieces().back().x, 405.0f);
+    EXPECT_EQ(Pieces().back().y, 206.0f);
 
     game->OnMouseUp(455, 246, 0);
-    EXPECT_FALSE(game->GetView().dragging);
+    EXPECT_FALSE(View().dragging);
     EXPECT_EQ(Order(), (std::vector<int>{1, 0, 4, 2})) << "dropped piece first, its neighbour second";
-    EXPECT_EQ(game->GetBoard().pieces[0].x, 400.0f);
-    EXPECT_EQ(game->GetBoard().pieces[0].y, 200.0f);
-    EXPECT_EQ(game->GetBoard().pieces[0].joined, 1);
-    EXPECT_EQ(game->GetBoard().pieces[1].joined, 1);
+    EXPECT_EQ(Pieces()[0].x, 400.0f);
+    EXPECT_EQ(Pieces()[0].y, 200.0f);
+    EXPECT_EQ(Pieces()[0].joined, 1);
+    EXPECT_EQ(Pieces()[1].joined, 1);
     EXPECT_FALSE(game->IsSolved());
 }
 
@@ -39,8 +39,8 @@ TEST_F(PlayTest, ADropThatDoesNotSnapClearsOnlyTheDroppedMark) {
     game->Update(1000, 16);
     game->OnMouseUp(700, 240, 0);
     EXPECT_EQ(Order(), (std::vector<int>{0, 1}));
-    EXPECT_EQ(game->GetBoard().pieces[1].joined, 0);
-    EXPECT_EQ(game->GetBoard().pieces[0].joined, 1);
+    EXPECT_EQ(Pieces()[1].joined, 0);
+    EXPECT_EQ(Pieces()[0].joined, 1);
 }
 
 TEST_F(PlayTest, DraggedPieceStaysOnTheBoard) {
@@ -49,12 +49,12 @@ TEST_F(PlayTest, DraggedPieceStaysOnTheBoard) {
     g_cursorX = 10;
     g_cursorY = 30;
     game->Update(1000, 0);
-    EXPECT_EQ(game->GetBoard().pieces[0].x, 0.0f);
-    EXPECT_EQ(game->GetBoard().pieces[0].y, 0.0f);
+    EXPECT_EQ(Pieces()[0].x, 0.0f);
+    EXPECT_EQ(Pieces()[0].y, 0.0f);
     game->GetBoard().boardWidth = 700;
     g_cursorX = 790;
     game->Update(1000, 0);
-    EXPECT_EQ(game->GetBoard().pieces[0].x, 700.0f - 110) << "the last column is 110 wide";
+    EXPECT_EQ(Pieces()[0].x, 700.0f - 110) << "the last column is 110 wide";
 }
 
 TEST_F(PlayTest, SolvedOnlyAfterASnappingDropThenTheFlash) {
@@ -63,16 +63,16 @@ TEST_F(PlayTest, SolvedOnlyAfterASnappingDropThenTheFlash) {
     // (1 and 5), so dropping it where it is snaps to nothing.
     Place({Piece(3, 100, 180), Piece(4, 200, 180), Piece(5, 300, 180), Piece(0, 100, 100), Piece(1, 205, 100),
            Piece(2, 295, 100)});
-    game->GetBoard().pieces[2].x = 305; // piece 5, below piece 2, also 10 off it
+    Pieces()[2].x = 305; // piece 5, below piece 2, also 10 off it
     game->OnMouseDown(350, 140, 0);
     game->OnMouseUp(350, 140, 0);
-    EXPECT_EQ(game->GetBoard().pieces.back().number, 2);
+    EXPECT_EQ(Pieces().back().number, 2);
     EXPECT_FALSE(game->IsSolved()) << "no snap, no solved test";
 
     game->OnMouseDown(255, 140, 0); // piece 1, dropped where it is: snaps to piece 4 below it
     game->OnMouseUp(255, 140, 0);
     EXPECT_EQ(Order(), (std::vector<int>{1, 4, 3, 5, 0, 2}));
-    EXPECT_EQ(game->GetBoard().pieces[0].x, 200.0f);
+    EXPECT_EQ(Pieces()[0].x, 200.0f);
     EXPECT_TRUE(game->IsSolved());
     EXPECT_EQ(game->FlashStart(), 50000u);
 
@@ -93,7 +93,7 @@ TEST_F(PlayTest, SolvedOnlyAfterASnappingDropThenTheFlash) {
     EXPECT_EQ(device->GammaRampCalls(), calls);
 
     game->OnMouseDown(150, 220, 0);
-    EXPECT_FALSE(game->GetView().dragging) << "a solved puzzle cannot be picked up";
+    EXPECT_FALSE(View().dragging) << "a solved puzzle cannot be picked up";
     layer::SetTickSource(nullptr);
 }
 
@@ -101,18 +101,18 @@ TEST_F(PlayTest, ReleaseOverTheBarKeepsTheDrag) {
     Place({Piece(0, 300, 200)});
     game->OnMouseDown(350, 240, 0);
     game->OnMouseUp(100, 570, 0);
-    EXPECT_TRUE(game->GetView().dragging);
+    EXPECT_TRUE(View().dragging);
     game->OnMouseUp(100, 530, 2);
-    EXPECT_TRUE(game->GetView().dragging) << "only the left button drops";
+    EXPECT_TRUE(View().dragging) << "only the left button drops";
     game->OnMouseUp(100, 530, 0);
-    EXPECT_FALSE(game->GetView().dragging);
+    EXPECT_FALSE(View().dragging);
 }
 
 TEST_F(PlayTest, RightAndMiddleButtonsClickBarButtonsButNeverPick) {
     Place({Piece(0, 300, 200, 1), Piece(1, 300, 200), Piece(2, 300, 200)});
     game->OnMouseDown(310, 210, 2);
     game->OnMouseDown(310, 210, 1);
-    EXPECT_FALSE(game->GetView().dragging);
+    EXPECT_FALSE(View().dragging);
     Click(300, 570, 2); // bar button 0: raise loose pieces
     EXPECT_EQ(Order(), (std::vector<int>{0, 1, 2}));
     game->Update(1000, 16);
@@ -131,23 +131,23 @@ TEST_F(PlayTest, ShiftRaisesAtEveryRepeatAndTheDraggedPieceStaysOnTop) {
 TEST_F(PlayTest, HeldBarButtonsAndKeysSetTheViewFlags) {
     game->OnMouseDown(410, 570, 0); // button 1, held
     game->Update(1000, 16);
-    EXPECT_TRUE(game->GetView().seeThroughToggle);
+    EXPECT_TRUE(View().seeThroughToggle);
     game->OnMouseUp(410, 570, 0);
     game->Update(1016, 16);
-    EXPECT_FALSE(game->GetView().seeThroughToggle);
+    EXPECT_FALSE(View().seeThroughToggle);
 
     game->OnKeyDown(VK_CONTROL);
     game->OnKeyDown(VK_TAB);
     game->OnKeyDown(VK_LEFT);
-    EXPECT_TRUE(game->GetView().keyCtrl && game->GetView().keyTab && game->GetView().keyLeft);
+    EXPECT_TRUE(View().keyCtrl && View().keyTab && View().keyLeft);
     EXPECT_EQ(game->GetClearColor(), 0xFFFFFFFFu);
     Place({Piece(0, 300, 200)});
     game->OnMouseDown(350, 240, 0);
-    EXPECT_FALSE(game->GetView().dragging) << "the preview lets the mouse reach only the bar";
+    EXPECT_FALSE(View().dragging) << "the preview lets the mouse reach only the bar";
     game->OnKeyUp(VK_CONTROL);
     game->OnKeyUp(VK_TAB);
     game->OnKeyUp(VK_LEFT);
-    EXPECT_FALSE(game->GetView().keyCtrl || game->GetView().keyTab || game->GetView().keyLeft);
+    EXPECT_FALSE(View().keyCtrl || View().keyTab || View().keyLeft);
     EXPECT_EQ(game->GetClearColor(), 0xFF000000u);
 
     game->OnKeyDown(VK_SPACE);
@@ -161,24 +161,24 @@ TEST_F(PlayTest, ClockAndScrolling) {
     game->Update(1000, 40);
     EXPECT_EQ(game->GetBoard().playTime, 1040u);
 
-    game->GetView().scrollX = game->GetView().scrollY = 500;
+    View().scrollX = View().scrollY = 500;
     MoveCursor(0, 599);
     game->Update(1000, 100);
-    EXPECT_EQ(game->GetView().scrollX, 400.0f);
-    EXPECT_EQ(game->GetView().scrollY, 600.0f);
+    EXPECT_EQ(View().scrollX, 400.0f);
+    EXPECT_EQ(View().scrollY, 600.0f);
     game->Update(1000, 5000);
-    EXPECT_EQ(game->GetView().scrollX, 0.0f);
-    EXPECT_EQ(game->GetView().scrollY, 1500.0f + 60 - 600);
+    EXPECT_EQ(View().scrollX, 0.0f);
+    EXPECT_EQ(View().scrollY, 1500.0f + 60 - 600);
 
     MoveCursor(400, 300);
     game->OnKeyDown(VK_SPACE); // hide the bar: the range shrinks as it slides away
     game->Update(1000, 500);
-    EXPECT_EQ(game->GetView().scrollY, 1500.0f - 600);
+    EXPECT_EQ(View().scrollY, 1500.0f - 600);
     game->OnKeyDown(VK_RIGHT);
     game->OnKeyDown(VK_UP);
     game->Update(1000, 10);
-    EXPECT_EQ(game->GetView().scrollX, 10.0f);
-    EXPECT_EQ(game->GetView().scrollY, 890.0f);
+    EXPECT_EQ(View().scrollX, 10.0f);
+    EXPECT_EQ(View().scrollY, 890.0f);
 }
 
 TEST_F(PlayTest, EscTwiceAsksAndAnswersNo) {
@@ -206,16 +206,16 @@ TEST_F(PlayTest, APanelTakesAllInputAndStopsTheBoard) {
     game->OnKeyDown(VK_TAB);
     game->OnKeyDown(VK_ESCAPE); // the preview does not stop the question
     game->OnKeyUp(VK_TAB);
-    EXPECT_TRUE(game->GetView().keyTab) << "key releases are ignored while a panel is shown";
+    EXPECT_TRUE(View().keyTab) << "key releases are ignored while a panel is shown";
     game->OnKeyDown(VK_LEFT);
-    EXPECT_FALSE(game->GetView().keyLeft);
+    EXPECT_FALSE(View().keyLeft);
     game->OnKeyDown(VK_SHIFT);
     game->OnKeyDown(VK_SPACE); // clicks the first button instead of hiding the bar
     EXPECT_TRUE(game->GetBar().visible);
     EXPECT_TRUE(game->GetPanel()->buttons[0]->clicked);
     game->GetPanel()->buttons[0]->clicked = false;
 
-    game->GetView().scrollX = game->GetView().scrollY = 500;
+    View().scrollX = View().scrollY = 500;
     MoveCursor(0, 0);
     game->OnMouseMove(300, 330);
     EXPECT_TRUE(game->GetPanel()->buttons[0]->hover);
@@ -224,12 +224,12 @@ TEST_F(PlayTest, APanelTakesAllInputAndStopsTheBoard) {
     game->Update(1000, 100);
     EXPECT_FALSE(game->GetBar().buttons[0].clicked);
     EXPECT_EQ(game->GetBoard().playTime, 0u);
-    EXPECT_EQ(game->GetView().scrollX, 500.0f);
-    EXPECT_EQ(game->GetView().scrollY, 500.0f);
+    EXPECT_EQ(View().scrollX, 500.0f);
+    EXPECT_EQ(View().scrollY, 500.0f);
     EXPECT_NE(game->GetPanel(), nullptr);
 
     game->OnMouseDown(350, 240, 0);
-    EXPECT_FALSE(game->GetView().dragging);
+    EXPECT_FALSE(View().dragging);
 }
 
 TEST_F(PlayTest, ANoticeIsClosedByOkAndAQuestionReplacesIt) {
