@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -128,71 +127,6 @@ void CMemorySource::Read(void* data, size_t n) {
 
 void CMemorySource::ExpectEnd() {
     if (m_pos != m_size)
-        Fail(kTrailingData, LINE_LOAD_STREAM);
-}
-
-struct CGzipMemorySource::Stream {
-    z_stream z{};
-};
-
-CGzipMemorySource::CGzipMemorySource(const uint8_t* data, size_t size) : m_stream(new Stream) {
-    m_stream->z.next_in = const_cast<Bytef*>(data);
-    m_stream->z.avail_in = static_cast<uInt>(std::min<size_t>(size, UINT_MAX));
-    if (inflateInit2(&m_stream->z, 15 + 16) != Z_OK) {
-        delete m_stream;
-        throw std::bad_alloc();
-    }
-}
-
-CGzipMemorySource::~CGzipMemorySource() {
-    inflateEnd(&m_stream->z);
-    delete m_stream;
-}
-
-void CGzipMemorySource::Read(void* data, size_t n) {
-    uint8_t* out = static_cast<uint8_t*>(data);
-    while (n > 0) {
-        if (m_ended)
-            Fail(kShortFile, LINE_LOAD_STREAM);
-        z_stream& z = m_stream->z;
-        z.next_out = out;
-        z.avail_out = static_cast<uInt>(std::min<size_t>(n, UINT_MAX));
-        int rc = inflate(&z, Z_NO_FLUSH);
-        size_t produced = static_cast<size_t>(z.next_out - out);
-        out += produced;
-        n -= produced;
-        if (rc == Z_STREAM_END) {
-            // Like gzread: another member may follow; anything else after the stream is ignored.
-            if (z.avail_in >= 2 && z.next_in[0] == 0x1f && z.next_in[1] == 0x8b)
-                inflateReset(&z);
-            else
-                m_ended = true;
-        } else if (rc == Z_BUF_ERROR || (rc == Z_OK && produced == 0 && z.avail_in == 0)) {
-            Fail(kShortFile, LINE_LOAD_STREAM);
-        } else if (rc != Z_OK) {
-            Fail(kDamagedStream, LINE_LOAD_STREAM);
-        }
-    }
-}
-
-void CGzipMemorySource::ExpectEnd() {
-    uint8_t extra;
-    while (!m_ended) {
-        z_stream& z = m_stream->z;
-        z.next_out = &extra;
-        z.avail_out = 1;
-        int rc = inflate(&z, Z_NO_FLUSH);
-        if (z.avail_out == 0)
-            Fail(kTrailingData, LINE_LOAD_STREAM);
-        if (rc == Z_STREAM_END)
-            m_ended = true;
-        else if (rc == Z_BUF_ERROR || (rc == Z_OK && z.avail_in == 0))
-            Fail(kShortFile, LINE_LOAD_STREAM);
-        else if (rc != Z_OK)
-            Fail(kDamagedStream, LINE_LOAD_STREAM);
-    }
-    // A second member that holds more content is content after the end too.
-    if (m_stream->z.avail_in >= 2 && m_stream->z.next_in[0] == 0x1f && m_stream->z.next_in[1] == 0x8b)
         Fail(kTrailingData, LINE_LOAD_STREAM);
 }
 

@@ -107,20 +107,6 @@ class CMemorySource : public CSaveSource {
     size_t m_pos = 0;
 };
 
-// A gzip stream in memory, inflated as it is read.
-class CGzipMemorySource : public CSaveSource {
-  public:
-    CGzipMemorySource(const uint8_t* data, size_t size);
-    ~CGzipMemorySource() override;
-    void Read(void* data, size_t n) override;
-    void ExpectEnd() override;
-
-  private:
-    struct Stream;
-    Stream* m_stream;
-    bool m_ended = false;
-};
-
 // A gzip file, read through zlib's gzread with a 256 KiB buffer.
 class CGzipFileSource : public CSaveSource {
   public:

@@ -347,9 +347,6 @@ TEST(SaveFileReader, RoundTripThroughFileAndMemory) {
     ASSERT_TRUE(fileSource);
     same(Read(*fileSource));
 
-    std::vector<uint8_t> gz = ReadFileBytes(path);
-    CGzipMemorySource gzSource(gz.data(), gz.size());
-    same(Read(gzSource));
     CMemorySource plain(content.data(), content.size());
     same(Read(plain));
 }
@@ -486,15 +483,6 @@ TEST(SaveFileReader, DamagedOrCutGzipFilesFail) {
         } catch (const CSaveFileError& e) {
             result = e.message;
         }
-
-        std::string fromMemory = "loaded";
-        try {
-            CGzipMemorySource src(file.data(), file.size());
-            Read(src);
-        } catch (const CSaveFileError& e) {
-            fromMemory = e.message;
-        }
-        EXPECT_EQ(result, fromMemory) << "the file and memory readers disagree";
         return result;
     };
     EXPECT_EQ(verdict(good), "loaded");
