@@ -3,8 +3,9 @@
 // and routes the player's input among them.
 //
 // Files by subject: Game.cpp (life cycle, frame step, input routing), NewGame.cpp and
-// Atlas.cpp (a new game from a picture), SaveGame.cpp (saving and continuing), BoardView.cpp
-// (scrolling, dragging, drawing).
+// Atlas.cpp (a new game from a picture, read by Picture.cpp through the decoder program),
+// SaveGame.cpp (saving and continuing), BoardView.cpp (scrolling, dragging, drawing the board)
+// and BarDraw.cpp (drawing the bar and the panel).
 #pragma once
 
 #include "framework/Scene.h"
