@@ -160,18 +160,18 @@ class NewGameTest : public testing::Test {
     }
 
     void SetUp() override {
-        beeps.heard.clear();
-        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps.heard.emplace_back(f, d); });
-        device = new CRecordingDevice();
-        game = new CGame(nullptr, device);
+        m_beeps.heard.clear();
+        layer::SetBeepSink([this](DWORD f, DWORD d) { m_beeps.heard.emplace_back(f, d); });
+        m_device = new CRecordingDevice();
+        m_game = new CGame(nullptr, m_device);
     }
     void TearDown() override {
         g_failAllocationsAbove = 0;
-        game->DeleteResources();
-        game->DeleteResources();
-        EXPECT_EQ(device->LiveTextures(), 0);
-        delete game;
-        device->Release();
+        m_game->DeleteResources();
+        m_game->DeleteResources();
+        EXPECT_EQ(m_device->LiveTextures(), 0);
+        delete m_game;
+        m_device->Release();
         layer::SetBeepSink({});
     }
 
@@ -180,8 +180,8 @@ class NewGameTest : public testing::Test {
         request.kind = 1;
         request.path = (kPictures / name).string();
         request.pieceCount = count;
-        game->SetStartRequest(request);
-        game->CreateResources();
+        m_game->SetStartRequest(request);
+        m_game->CreateResources();
     }
 
     // Starts and expects the failure path: the error, its log entry, DevIL stopped, the beep.
@@ -192,7 +192,7 @@ class NewGameTest : public testing::Test {
         } catch (const CError& e) {
             EXPECT_EQ(GetErrorLogSequence(), logged + 1);
             EXPECT_STREQ(e.sourceFile, "game.cpp");
-            EXPECT_EQ(beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
+            EXPECT_EQ(m_beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
             EXPECT_TRUE(NoChildLeft()) << "the decoder still runs";
             return e;
         }
@@ -200,31 +200,31 @@ class NewGameTest : public testing::Test {
         return CError(ERR_NORMAL, "", "", 0, 0);
     }
 
-    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(game->GetTextures().puzzle); }
+    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(m_game->GetTextures().puzzle); }
     CRecordingTexture* Thumbnail() const {
-        return static_cast<CRecordingTexture*>(game->GetTextures().thumbnail);
+        return static_cast<CRecordingTexture*>(m_game->GetTextures().thumbnail);
     }
 
-    Beeps beeps;
-    CRecordingDevice* device = nullptr;
-    CGame* game = nullptr;
+    Beeps m_beeps;
+    CRecordingDevice* m_device = nullptr;
+    CGame* m_game = nullptr;
 };
 
 } // namespace
 
 TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     Start("kot.png", 100);
-    EXPECT_EQ(game->GetBoard().pieceCount, 108);
-    EXPECT_EQ(game->GetBar().shownCount, 108);
-    ASSERT_EQ(game->GetBoard().pieces.size(), 108u);
-    for (size_t i = 0; i < game->GetBoard().pieces.size(); ++i) {
-        EXPECT_EQ(game->GetBoard().pieces[i].number, i);
+    EXPECT_EQ(m_game->GetBoard().pieceCount, 108);
+    EXPECT_EQ(m_game->GetBar().shownCount, 108);
+    ASSERT_EQ(m_game->GetBoard().pieces.size(), 108u);
+    for (size_t i = 0; i < m_game->GetBoard().pieces.size(); ++i) {
+        EXPECT_EQ(m_game->GetBoard().pieces[i].number, i);
     }
-    EXPECT_EQ(game->GetBoard().areaWidth, 792);
-    EXPECT_EQ(game->GetBoard().areaHeight, 594);
-    EXPECT_EQ(game->GetBoard().thumbWidth, 512);
-    EXPECT_EQ(game->GetBoard().thumbHeight, 384);
-    EXPECT_TRUE(beeps.heard.empty());
+    EXPECT_EQ(m_game->GetBoard().areaWidth, 792);
+    EXPECT_EQ(m_game->GetBoard().areaHeight, 594);
+    EXPECT_EQ(m_game->GetBoard().thumbWidth, 512);
+    EXPECT_EQ(m_game->GetBoard().thumbHeight, 384);
+    EXPECT_TRUE(m_beeps.heard.empty());
     EXPECT_TRUE(NoChildLeft());
 
     ASSERT_NE(Atlas(), nullptr);
@@ -244,7 +244,7 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     EXPECT_TRUE(Reddish(Thumbnail()->Texel(256, 70)));
     EXPECT_TRUE(Bluish(Thumbnail()->Texel(256, 440)));
     EXPECT_EQ(Thumbnail()->Texel(256, 448), 0xFFFFFFFFu);
-    EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 2u);
+    EXPECT_EQ(m_device->CallsOf(CallKind::CreateTexture).size(), 2u);
 }
 
 TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
@@ -259,7 +259,7 @@ TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
         TearDown();
         SetUp();
         Start(name, 4);
-        ASSERT_EQ(game->GetBoard().pieceCount, 1);
+        ASSERT_EQ(m_game->GetBoard().pieceCount, 1);
         // One 64 x 64 piece: in the atlas at its picture position, in the thumbnail at (224, 224).
         EXPECT_TRUE(Reddish(Atlas()->Texel(32, 10))) << std::hex << Atlas()->Texel(32, 10);
         EXPECT_TRUE(Bluish(Atlas()->Texel(32, 54))) << std::hex << Atlas()->Texel(32, 54);
@@ -305,7 +305,7 @@ TEST_F(NewGameTest, PictureTooSmallOrTooNarrowIsRefused) {
         EXPECT_STREQ(e.message, "Obrazek jest za mały");
         EXPECT_EQ(e.line, 518);
         // The narrow one is refused only at the grid step, after its thumbnail was made.
-        EXPECT_EQ(device->LiveTextures(), name == std::string("small.png") ? 0 : 1);
+        EXPECT_EQ(m_device->LiveTextures(), name == std::string("small.png") ? 0 : 1);
     }
 }
 
@@ -329,32 +329,32 @@ TEST_F(NewGameTest, MissingOrUnreadableFileNamesThePath) {
         const CError e = StartFailing(name, 100);
         EXPECT_EQ(e.message, "Nie można wczytać obrazka z pliku " + (kPictures / logged).string());
         EXPECT_EQ(e.line, 493);
-        EXPECT_EQ(device->LiveTextures(), 0);
+        EXPECT_EQ(m_device->LiveTextures(), 0);
     }
 }
 
 TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
     // The 1500 x 1100 picture needs a 2048 atlas: refused as soon as its size is known, before
     // any texture, map or pixel copy is made.
-    device->knobs.maxTextureSize = 1024;
+    m_device->knobs.maxTextureSize = 1024;
     CError e = StartFailing("big.png", 100);
     EXPECT_EQ(e.kind, ERR_DIRECTX);
     EXPECT_STREQ(e.message, "Nie można utworzyć tekstury puzzli");
     EXPECT_EQ(e.line, 764);
     EXPECT_EQ(e.resultCode, D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 0u);
-    EXPECT_TRUE(game->GetBoard().ownerMap.empty());
+    EXPECT_EQ(m_device->CallsOf(CallKind::CreateTexture).size(), 0u);
+    EXPECT_TRUE(m_game->GetBoard().ownerMap.empty());
 
     TearDown();
     SetUp();
-    device->knobs.failCreateTexture = true;
+    m_device->knobs.failCreateTexture = true;
     e = StartFailing("kot.png", 100);
     EXPECT_STREQ(e.message, "Nie można utworzyć tekstury miniaturki");
     EXPECT_EQ(e.line, 1547);
 
     TearDown();
     SetUp();
-    device->knobs.failLockRect = true;
+    m_device->knobs.failLockRect = true;
     e = StartFailing("kot.png", 100);
     EXPECT_STREQ(e.message, "Nie można zapisywać do tekstury miniaturki");
     EXPECT_EQ(e.line, 1552);
@@ -362,7 +362,7 @@ TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
 
     TearDown();
     SetUp();
-    device->knobs.failCreateTextureCall = 2;
+    m_device->knobs.failCreateTextureCall = 2;
     e = StartFailing("kot.png", 100);
     EXPECT_EQ(e.line, 764);
 }

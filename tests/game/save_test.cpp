@@ -82,26 +82,26 @@ class SaveGameTest : public ::testing::Test {
     void SetUp() override {
         char cwd[PATH_MAX];
         ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-        oldDir_ = cwd;
+        m_oldDir = cwd;
         std::string pattern = ::testing::TempDir() + "save_test_XXXXXX";
         ASSERT_TRUE(mkdtemp(pattern.data()));
         ASSERT_EQ(chdir(pattern.c_str()), 0);
-        dir_ = pattern;
-        device_ = new CRecordingDevice();
-        g_pDevice = device_;
-        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps_.emplace_back(f, d); });
+        m_dir = pattern;
+        m_device = new CRecordingDevice();
+        g_pDevice = m_device;
+        layer::SetBeepSink([this](DWORD f, DWORD d) { m_beeps.emplace_back(f, d); });
     }
     void TearDown() override {
         layer::SetBeepSink({});
         g_pDevice = nullptr;
-        EXPECT_EQ(device_->LiveTextures(), 0);
-        device_->Release();
-        ASSERT_EQ(chdir(oldDir_.c_str()), 0);
-        std::filesystem::remove_all(dir_);
+        EXPECT_EQ(m_device->LiveTextures(), 0);
+        m_device->Release();
+        ASSERT_EQ(chdir(m_oldDir.c_str()), 0);
+        std::filesystem::remove_all(m_dir);
     }
 
     std::unique_ptr<CGame> NewGame(int mode, const std::string& path) {
-        auto g = std::make_unique<CGame>(nullptr, device_);
+        auto g = std::make_unique<CGame>(nullptr, m_device);
         g->SetStartRequest(StartRequest{mode, path, 0});
         return g;
     }
@@ -121,10 +121,10 @@ class SaveGameTest : public ::testing::Test {
         return g;
     }
 
-    CRecordingDevice* device_ = nullptr;
-    std::vector<std::pair<DWORD, DWORD>> beeps_;
-    std::string oldDir_;
-    std::string dir_;
+    CRecordingDevice* m_device = nullptr;
+    std::vector<std::pair<DWORD, DWORD>> m_beeps;
+    std::string m_oldDir;
+    std::string m_dir;
 };
 
 TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
@@ -178,7 +178,7 @@ TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1) << "only the saved game";
 
     auto l = Load("a.b.jpg (6).pzz");
-    EXPECT_TRUE(beeps_.empty());
+    EXPECT_TRUE(m_beeps.empty());
     uint8_t loaded[kSaveHeaderBytes], saved[kSaveHeaderBytes];
     EncodeSaveHeader(l->GetBoard(), loaded);
     EncodeSaveHeader(g->GetBoard(), saved);
@@ -237,7 +237,7 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
         g->SetStartRequest(StartRequest{2, c.target, 0});
-        device_->knobs.failLockRect = c.failLock;
+        m_device->knobs.failLockRect = c.failLock;
         const int entries = GetErrorLogSequence();
         g->SaveGame();
         EXPECT_EQ(g->GetPanel()->text, "Błąd podczas zapisywania gry");
@@ -248,7 +248,7 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
         EXPECT_NE(entry.find("  Wiersz     : " + std::to_string(c.line) + "\r\n"), std::string::npos);
         EXPECT_NE(entry.find("  Komunikat  : " + std::string(c.message) + "\r\n"), std::string::npos);
     }
-    device_->knobs.failLockRect = false;
+    m_device->knobs.failLockRect = false;
 
     EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), before);
     EXPECT_EQ(FileBytes("tylko do odczytu.pzz"), before);
@@ -277,15 +277,15 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
     });
     for (const char* name : {"nie ma takiego.pzz", "folder.pzz", "potok.pzz", "do potoku.pzz"}) {
         SCOPED_TRACE(name);
-        beeps_.clear();
+        m_beeps.clear();
         CError refused(ERR_NORMAL, "", "", 0, 0);
         Load(name, &refused);
         EXPECT_EQ(refused.kind, ERR_NORMAL);
         EXPECT_STREQ(refused.message, "Nie można otworzyć pliku z zapisaną grą");
         EXPECT_STREQ(refused.sourceFile, "game.cpp");
         EXPECT_EQ(refused.line, 1878);
-        ASSERT_EQ(beeps_.size(), 1u);
-        EXPECT_EQ(beeps_[0], std::make_pair(DWORD{2000}, DWORD{100}));
+        ASSERT_EQ(m_beeps.size(), 1u);
+        EXPECT_EQ(m_beeps[0], std::make_pair(DWORD{2000}, DWORD{100}));
     }
     stop = true;
     while (!stopped) {
@@ -293,7 +293,7 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     writer.join();
-    beeps_.clear();
+    m_beeps.clear();
 
     auto g = NewGame(1, "kot.jpg");
     BuildBoard(*g);
@@ -308,19 +308,19 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
     EXPECT_EQ(damaged.kind, ERR_NORMAL);
     EXPECT_EQ(damaged.line, LINE_LOAD_STREAM);
     EXPECT_STREQ(damaged.sourceFile, "game.cpp");
-    EXPECT_EQ(beeps_.size(), 1u);
+    EXPECT_EQ(m_beeps.size(), 1u);
     EXPECT_TRUE(l->GetBoard().pieces.empty()) << "no piece of a refused file joins the board";
     EXPECT_FALSE(static_cast<CRecordingTexture*>(l->GetTextures().puzzle)->IsLocked());
 
     // The second texture of the next load, the atlas, cannot be made.
-    device_->knobs.failCreateTextureCall =
-        static_cast<int>(device_->CallsOf(CallKind::CreateTexture).size()) + 2;
+    m_device->knobs.failCreateTextureCall =
+        static_cast<int>(m_device->CallsOf(CallKind::CreateTexture).size()) + 2;
     CError noAtlas(ERR_NORMAL, "", "", 0, 0);
     auto m = Load("kot.jpg (6).pzz", &noAtlas);
     EXPECT_EQ(noAtlas.kind, ERR_DIRECTX);
     EXPECT_STREQ(noAtlas.message, "Nie można utworzyć tekstury puzzli");
     EXPECT_EQ(noAtlas.line, 1979);
-    EXPECT_EQ(beeps_.size(), 2u);
+    EXPECT_EQ(m_beeps.size(), 2u);
 }
 
 } // namespace

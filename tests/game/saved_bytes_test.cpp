@@ -31,21 +31,21 @@ class SavedBytesTest : public testing::Test {
   protected:
     void SetUp() override {
         layer::SetHelperFolder(PUZZLE_BIN_DIR);
-        oldDir_ = fs::current_path();
+        m_oldDir = fs::current_path();
         std::string pattern = testing::TempDir() + "saved_bytes_XXXXXX";
         ASSERT_TRUE(mkdtemp(pattern.data()));
-        dir_ = pattern;
-        fs::current_path(dir_);
-        device_ = new CRecordingDevice();
-        g_pDevice = device_;
+        m_dir = pattern;
+        fs::current_path(m_dir);
+        m_device = new CRecordingDevice();
+        g_pDevice = m_device;
         g_cursorX = 400;
         g_cursorY = 300;
     }
     void TearDown() override {
         g_pDevice = nullptr;
-        EXPECT_EQ(device_->Release(), 0u);
-        fs::current_path(oldDir_);
-        fs::remove_all(dir_);
+        EXPECT_EQ(m_device->Release(), 0u);
+        fs::current_path(m_oldDir);
+        fs::remove_all(m_dir);
     }
 
     // The file the game saved equals the reference; a differing file is kept for inspection.
@@ -59,14 +59,14 @@ class SavedBytesTest : public testing::Test {
         }
     }
 
-    CRecordingDevice* device_ = nullptr;
-    fs::path oldDir_, dir_;
+    CRecordingDevice* m_device = nullptr;
+    fs::path m_oldDir, m_dir;
 };
 
 TEST_F(SavedBytesTest, NewGameAndContinuedGameSaveTheReferenceBytes) {
     {
         srand(20261209);
-        CGame game(nullptr, device_);
+        CGame game(nullptr, m_device);
         game.SetStartRequest(StartRequest{1, (kData / "picture.png").string(), 6});
         game.CreateResources();
         game.SaveGame();
@@ -75,7 +75,7 @@ TEST_F(SavedBytesTest, NewGameAndContinuedGameSaveTheReferenceBytes) {
     }
     {
         fs::copy_file(kData / "new.pzz", kSaveName, fs::copy_options::overwrite_existing);
-        CGame game(nullptr, device_);
+        CGame game(nullptr, m_device);
         game.SetStartRequest(StartRequest{2, kSaveName, 0});
         game.CreateResources();
         // The top piece is dragged by the middle of its home cell, 37 right and 21 down.
