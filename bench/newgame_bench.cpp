@@ -3,7 +3,7 @@
 // (49 map reads per piece pixel) beside the fast one. The decoding steps are measured both in
 // this process (the library's own work) and through the decoder program as the game runs it.
 #include "game/Game.h"
-#include "game/PictureDecoder.h"
+#include "game/DecoderClient.h"
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
 #include "platform/CRT.h"
@@ -41,10 +41,7 @@ std::string Picture(int width, int height) {
 
 // A cut made from rand(), as the game makes it.
 struct Cut {
-    Grid grid;
-    std::vector<int32_t> cols, rows;
-    std::vector<uint8_t> tabs;
-    std::vector<uint16_t> map;
+    Board grid;
     std::vector<uint8_t> rgb;
     int width;
 
@@ -52,19 +49,12 @@ struct Cut {
         srand(7);
         ComputeGrid(w, h, count, grid);
         RandomSource random = [] { return rand(); };
-        cols.resize(grid.columns);
-        rows.resize(grid.rows);
-        tabs.resize(static_cast<size_t>(grid.columns) * grid.rows * 2);
-        map.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
-        PlaceGridLines(grid, cols.data(), rows.data(), random);
-        ChooseTabSides(grid.columns, grid.rows, tabs.data(), random);
-        BuildOwnerMap(grid, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        PlaceGridLines(grid, random);
+        ChooseTabSides(grid, random);
+        BuildOwnerMap(grid, random);
         rgb.assign(static_cast<size_t>(w) * h * 3, 90);
     }
-    PieceCut View() const {
-        return PieceCut{grid.columns,    grid.rows,   grid.cellWidth, grid.cellHeight, grid.areaWidth,
-                        grid.areaHeight, cols.data(), rows.data(),    map.data()};
-    }
+    const Board& View() const { return grid; }
 };
 
 void SetSizes(benchmark::internal::Benchmark* b) {
@@ -130,7 +120,7 @@ BENCHMARK(BM_DecoderProcess)->Apply(SetSizes)->UseRealTime();
 void BM_Cutting(benchmark::State& state) {
     for (auto _ : state) {
         Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
-        benchmark::DoNotOptimize(cut.map.data());
+        benchmark::DoNotOptimize(cut.grid.ownerMap.data());
     }
 }
 BENCHMARK(BM_Cutting)->Apply(SetSizes);

@@ -33,7 +33,7 @@ inline int CountInside(const uint16_t* centre, size_t stride, uint16_t n) {
 // the chain ending 3 rows below it is 7 long.
 // Row y goes to counts row y % capacity. scratch: 2 * areaWidth bytes of the caller's, so that a
 // worker thread allocates nothing.
-void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, int capacity, uint8_t* scratch) {
+void CountRows(const Board& cut, int y0, int y1, int8_t* counts, int capacity, uint8_t* scratch) {
     const int width = cut.areaWidth;
     const int height = cut.areaHeight;
     uint8_t* chain = scratch;
@@ -42,7 +42,7 @@ void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, int capacity
     const int first = std::max(0, y0 - kReach);
     for (int below = first; below < y1 + kReach; ++below) {
         if (below < height) {
-            const uint16_t* row = cut.ownerMap + static_cast<size_t>(below) * width;
+            const uint16_t* row = cut.ownerMap.data() + static_cast<size_t>(below) * width;
             for (int runStart = 0; runStart < width;) {
                 int runEnd = runStart + 1;
                 while (runEnd < width && row[runEnd] == row[runStart]) {
@@ -70,7 +70,7 @@ void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, int capacity
         if (y < y0) {
             continue;
         }
-        const uint16_t* row = cut.ownerMap + static_cast<size_t>(y) * width;
+        const uint16_t* row = cut.ownerMap.data() + static_cast<size_t>(y) * width;
         int8_t* out = counts + static_cast<size_t>(y % capacity) * width;
         const bool rowInside = y >= kReach && y + kReach < height;
         for (int x = 0; x < width; ++x) {
@@ -93,7 +93,7 @@ uint32_t ShadePixel(const RgbView& rgb, int x, int y, int count) {
     return 0xFF000000u | channel(p[0]) << 16 | channel(p[1]) << 8 | channel(p[2]);
 }
 
-int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n) {
+int ReliefCount(const Board& cut, int x, int y, uint16_t n) {
     int count = 0;
     for (int dy = -kReach; dy <= kReach; ++dy) {
         for (int dx = -kReach; dx <= kReach; ++dx) {
@@ -131,7 +131,7 @@ template <typename Work> void RunShared(int parts, Work work) {
 
 } // namespace
 
-CAtlasComposer::CAtlasComposer(const PieceCut& cut, const RgbView& rgb, int side, int bandRows, int threads)
+CAtlasComposer::CAtlasComposer(const Board& cut, const RgbView& rgb, int side, int bandRows, int threads)
     : m_cut(cut), m_rgb(rgb), m_side(side), m_bandRows(std::max(bandRows, 1)),
       m_threads(std::max(threads, 1)) {
     // A piece is scanned in its home cell and a quarter cell on every side, clipped to the area
@@ -208,7 +208,7 @@ void CAtlasComposer::CountUpTo(int band) {
 }
 
 void CAtlasComposer::ComposeRows(int firstAtlasRow, int begin, int end, uint32_t* out, size_t stride) const {
-    const PieceCut& cut = m_cut;
+    const Board& cut = m_cut;
     const int qw = cut.cellWidth / 4;
     const int qh = cut.cellHeight / 4;
     for (int i = begin; i < end; ++i) {
@@ -221,7 +221,7 @@ void CAtlasComposer::ComposeRows(int firstAtlasRow, int begin, int end, uint32_t
             if (y < rowWindow.y0 || y >= rowWindow.y1) {
                 continue;
             }
-            const uint16_t* mapRow = cut.ownerMap + static_cast<size_t>(y) * cut.areaWidth;
+            const uint16_t* mapRow = cut.ownerMap.data() + static_cast<size_t>(y) * cut.areaWidth;
             const int8_t* countRow = CountRow(y);
             const uint8_t* rgbRow = m_rgb.data + static_cast<size_t>(y) * m_rgb.width * 3;
             for (int c = 0; c < cut.columns; ++c) {

@@ -6,22 +6,11 @@
 // relief lit from the top left; every other texel is 0.
 #pragma once
 
+#include "game/logic/Board.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-// The cut as the atlas reads it; ownerMap rows are areaWidth entries wide.
-struct PieceCut {
-    int columns = 0;
-    int rows = 0;
-    int cellWidth = 0;
-    int cellHeight = 0;
-    int areaWidth = 0;
-    int areaHeight = 0;
-    const int32_t* colStart = nullptr;
-    const int32_t* rowStart = nullptr;
-    const uint16_t* ownerMap = nullptr;
-};
 
 // Picture pixels, 3 bytes each (red, green, blue), rows of exactly 3 * width bytes.
 struct RgbView {
@@ -36,16 +25,16 @@ uint32_t ShadePixel(const RgbView& rgb, int x, int y, int count);
 // The neighbour count of pixel (x, y) owned by piece n, read over its whole 7 x 7 neighbourhood:
 // each neighbour outside the area or of another piece adds +1 when it lies left of or above the
 // pixel (dx < 0 or dy < 0) and -1 otherwise. Ranges from -15 to +33.
-int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n);
+int ReliefCount(const Board& cut, int x, int y, uint16_t n);
 
 // The atlas composed band by band from the top, bands of `bandRows` rows (the last may be
 // shorter). Relief counts are kept only for the picture rows that the current band and the later
 // ones read, so that neither the counts nor the picture need to be whole while the atlas is
 // filled: FirstRowStillRead tells the caller which picture rows it may drop. Each band is shared
-// among up to `threads` threads. The cut and the picture must outlive the composer.
+// among up to `threads` threads. The board and the picture must outlive the composer.
 class CAtlasComposer {
   public:
-    CAtlasComposer(const PieceCut& cut, const RgbView& rgb, int side, int bandRows, int threads);
+    CAtlasComposer(const Board& cut, const RgbView& rgb, int side, int bandRows, int threads);
     CAtlasComposer(const CAtlasComposer&) = delete;
     CAtlasComposer& operator=(const CAtlasComposer&) = delete;
 
@@ -69,7 +58,7 @@ class CAtlasComposer {
     void ComposeRows(int firstAtlasRow, int begin, int end, uint32_t* out, size_t stride) const;
     const int8_t* CountRow(int y) const;
 
-    PieceCut m_cut;
+    const Board& m_cut;
     RgbView m_rgb;
     int m_side;
     int m_bandRows;

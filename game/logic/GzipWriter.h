@@ -17,6 +17,9 @@ class CSaveSink {
     virtual ~CSaveSink() = default;
     // Appends n bytes. A sink that fails remembers it and ignores the rest; Finish reports it.
     virtual void Write(const void* data, size_t n) = 0;
+    // Called before n content bytes the writer would otherwise have to produce: true means the
+    // sink already has them and counts them as written; Write is then not called for them.
+    virtual bool Skip(size_t /*n*/) { return false; }
 };
 
 // Collects everything in memory (tests, the fuzzing corpus, the benchmark's reference bytes).

@@ -354,9 +354,9 @@ TEST_F(PuzzleAppTest, IntroThenLogoOnWhiteThenGameWithTheStartRequest) {
     }
     CGame* game = dynamic_cast<CGame*>(app.m_screen);
     ASSERT_NE(game, nullptr);
-    EXPECT_EQ(game->mode, 1);
-    EXPECT_EQ(game->path, "cat.jpg");
-    EXPECT_EQ(game->requestedCount, 100);
+    EXPECT_EQ(game->GetStartRequest().kind, 1);
+    EXPECT_EQ(game->GetStartRequest().path, "cat.jpg");
+    EXPECT_EQ(game->GetStartRequest().pieceCount, 100);
 }
 
 TEST_F(PuzzleAppTest, FrameClearsOnlyForNonZeroColourAndSwitchesOrQuitsByCode) {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-inline void ComposeAtlasLiteral(const PieceCut& cut, const RgbView& rgb, int side, uint32_t* atlas) {
+inline void ComposeAtlasLiteral(const Board& cut, const RgbView& rgb, int side, uint32_t* atlas) {
     std::fill(atlas, atlas + static_cast<size_t>(side) * side, 0u);
     const int qw = cut.cellWidth / 4;
     const int qh = cut.cellHeight / 4;

@@ -17,23 +17,16 @@ RandomSource WindowsRandom(unsigned seed) {
 
 // A complete cut of a width x height picture whose pixels encode their position.
 struct Cut {
-    Grid grid;
-    std::vector<int32_t> cols, rows;
-    std::vector<uint8_t> tabs;
-    std::vector<uint16_t> map;
+    Board grid;
     std::vector<uint8_t> rgb;
     int pictureWidth = 0;
 
     Cut(int width, int height, int count, unsigned seed) : pictureWidth(width) {
         EXPECT_TRUE(ComputeGrid(width, height, count, grid));
         RandomSource random = WindowsRandom(seed);
-        cols.resize(grid.columns);
-        rows.resize(grid.rows);
-        tabs.resize(grid.columns * grid.rows * 2);
-        map.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
-        PlaceGridLines(grid, cols.data(), rows.data(), random);
-        ChooseTabSides(grid.columns, grid.rows, tabs.data(), random);
-        BuildOwnerMap(grid, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        PlaceGridLines(grid, random);
+        ChooseTabSides(grid, random);
+        BuildOwnerMap(grid, random);
         rgb.resize(static_cast<size_t>(width) * height * 3);
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
@@ -44,19 +37,7 @@ struct Cut {
             }
         }
     }
-    PieceCut View() const {
-        PieceCut v;
-        v.columns = grid.columns;
-        v.rows = grid.rows;
-        v.cellWidth = grid.cellWidth;
-        v.cellHeight = grid.cellHeight;
-        v.areaWidth = grid.areaWidth;
-        v.areaHeight = grid.areaHeight;
-        v.colStart = cols.data();
-        v.rowStart = rows.data();
-        v.ownerMap = map.data();
-        return v;
-    }
+    const Board& View() const { return grid; }
     RgbView Pixels() const { return RgbView{rgb.data(), pictureWidth}; }
 };
 
@@ -89,13 +70,12 @@ TEST(ShadePixelTest, AddsFourPerCountAndClamps) {
 }
 
 TEST(AtlasTest, SinglePieceIsTheShadedPictureInTheCorner) {
-    Grid g;
-    ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
-    ASSERT_EQ(g.atlasSize, 64);
-    const int32_t zero = 0;
-    const std::vector<uint16_t> map(49 * 49, 0);
+    Board cut;
+    ASSERT_TRUE(ComputeGrid(49, 49, 4, cut));
+    ASSERT_EQ(cut.atlasSize, 64);
+    cut.colStart = cut.rowStart = {0};
+    cut.ownerMap.assign(49 * 49, 0);
     const std::vector<uint8_t> grey(49 * 49 * 3, 100);
-    PieceCut cut{1, 1, 49, 49, 49, 49, &zero, &zero, map.data()};
     const RgbView rgb{grey.data(), 49};
     std::vector<uint32_t> literal(64 * 64, 1);
     ComposeAtlasLiteral(cut, rgb, 64, literal.data());
@@ -148,7 +128,7 @@ TEST(AtlasTest, PiecesMoveByAQuarterCellPerColumnAndRow) {
     for (int y = 0; y < cut.grid.areaHeight; ++y) {
         for (int x = 0; x < cut.grid.areaWidth; ++x) {
             const size_t i = static_cast<size_t>(y) * cut.grid.areaWidth + x;
-            if (cut.map[i] != 13 || ReliefCount(cut.View(), x, y, 13) != 0) {
+            if (cut.grid.ownerMap[i] != 13 || ReliefCount(cut.View(), x, y, 13) != 0) {
                 continue;
             }
             ++interior;
