@@ -2,4 +2,4 @@
 # display: run under xvfb-run like the window tests).
 puzzle_bench(d3d9_bench
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/d3d9_bench.cpp
-    LIBS platform_d3d9 PkgConfig::SDL2)
+    LIBS framework_base platform_d3d9 platform_d3dx platform_d3dx_font platform_win32 PkgConfig::SDL2)

@@ -6,7 +6,7 @@
 // picture measure, tabs included). With software OpenGL the large pieces cost mostly filling
 // 25 million blended pixels a frame, which merging cannot change; the small ones show the cost
 // of the calls themselves.
-#include "platform/Direct3D9.h"
+#include "framework/Gfx.h"
 #include "platform/linux/Hooks.h"
 
 #include <SDL.h>
@@ -18,12 +18,6 @@
 
 namespace {
 
-struct Vertex {
-    float x, y, z, rhw;
-    DWORD color;
-    float u, v;
-};
-
 constexpr int kPieces = 10000;
 constexpr UINT kAtlas = 2048;
 
@@ -32,7 +26,10 @@ struct Board {
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
     IDirect3DTexture9* atlas = nullptr;
-    std::vector<Vertex> quads; // 4 per piece
+    struct Quad {
+        ScreenVertex corners[4];
+    };
+    std::vector<Quad> quads; // one per piece
     int side = -1;
 
     bool Open() {
@@ -92,10 +89,8 @@ struct Board {
             float x = float(next(800 - side)), y = float(next(600 - side));
             float u = float(i % 32) * 64 / kAtlas, v = float(i / 32 % 32) * 64 / kAtlas;
             float du = 64.0f / kAtlas;
-            quads.push_back({x - m, y - m, 0, 1, 0xFFFFFFFF, u, v});
-            quads.push_back({x - m, y + s + m, 0, 1, 0xFFFFFFFF, u, v + du});
-            quads.push_back({x + s + m, y - m, 0, 1, 0xFFFFFFFF, u + du, v});
-            quads.push_back({x + s + m, y + s + m, 0, 1, 0xFFFFFFFF, u + du, v + du});
+            MakeQuad(quads.emplace_back().corners, x - m, y - m, x + s + m, y + s + m, 0xFFFFFFFF, u, v,
+                     u + du, v + du);
         }
     }
 
@@ -103,18 +98,8 @@ struct Board {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1, 0);
         device->BeginScene();
         for (int i = 0; i < kPieces; ++i) {
-            device->SetTexture(0, atlas);
-            device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-            device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-            device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-            device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-            device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-            device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-            device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-            device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-            device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-            device->SetFVF(0x144);
-            device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, &quads[size_t(i) * 4], sizeof(Vertex));
+            SetModulateStage(device, atlas);
+            DrawQuad(device, quads[size_t(i)].corners);
         }
         device->EndScene();
         device->Present(nullptr, nullptr, nullptr, nullptr);

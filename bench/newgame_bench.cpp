@@ -3,12 +3,13 @@
 // (49 map reads per piece pixel) beside the fast one. The decoding steps are measured both in
 // this process (the library's own work) and through the decoder program as the game runs it.
 #include "game/Game.h"
-#include "game/PictureDecoder.h"
+#include "game/DecoderClient.h"
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
 #include "platform/CRT.h"
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
+#include "tests/game/AtlasLiteral.h"
 
 #include <IL/il.h>
 #include <IL/ilu.h>
@@ -40,10 +41,7 @@ std::string Picture(int width, int height) {
 
 // A cut made from rand(), as the game makes it.
 struct Cut {
-    Grid grid;
-    std::vector<int32_t> cols, rows;
-    std::vector<uint8_t> tabs;
-    std::vector<uint16_t> map;
+    Board grid;
     std::vector<uint8_t> rgb;
     int width;
 
@@ -51,19 +49,12 @@ struct Cut {
         srand(7);
         ComputeGrid(w, h, count, grid);
         RandomSource random = [] { return rand(); };
-        cols.resize(grid.columns);
-        rows.resize(grid.rows);
-        tabs.resize(static_cast<size_t>(grid.columns) * grid.rows * 2);
-        map.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
-        PlaceGridLines(grid, cols.data(), rows.data(), random);
-        ChooseTabSides(grid.columns, grid.rows, tabs.data(), random);
-        BuildOwnerMap(grid, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        PlaceGridLines(grid, random);
+        ChooseTabSides(grid, random);
+        BuildOwnerMap(grid, random);
         rgb.assign(static_cast<size_t>(w) * h * 3, 90);
     }
-    PieceCut View() const {
-        return PieceCut{grid.columns,    grid.rows,   grid.cellWidth, grid.cellHeight, grid.areaWidth,
-                        grid.areaHeight, cols.data(), rows.data(),    map.data()};
-    }
+    const Board& View() const { return grid; }
 };
 
 void SetSizes(benchmark::internal::Benchmark* b) {
@@ -129,7 +120,7 @@ BENCHMARK(BM_DecoderProcess)->Apply(SetSizes)->UseRealTime();
 void BM_Cutting(benchmark::State& state) {
     for (auto _ : state) {
         Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
-        benchmark::DoNotOptimize(cut.map.data());
+        benchmark::DoNotOptimize(cut.grid.ownerMap.data());
     }
 }
 BENCHMARK(BM_Cutting)->Apply(SetSizes);
@@ -144,15 +135,19 @@ void BM_AtlasLiteral(benchmark::State& state) {
 BENCHMARK(BM_AtlasLiteral)->Apply(SetSizes);
 
 // threads: 1 shows the gain of the interior test alone, 2 adds the second core. CPU time is the
-// whole process's, so the two rows compare the work as well as the wall time.
+// whole process's, so the two rows compare the work as well as the wall time. Bands of 4 MB, as
+// the game composes them.
 void BM_AtlasFast(benchmark::State& state) {
     const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
     const int side = cut.grid.atlasSize;
-    std::vector<uint32_t> atlas(static_cast<size_t>(side) * side);
+    const int bandRows = std::min(side, (4 << 20) / (side * 4));
+    std::vector<uint32_t> band(static_cast<size_t>(bandRows) * side);
     for (auto _ : state) {
-        const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), static_cast<int>(state.range(2)));
-        ComposeAtlasRows(cut.View(), RgbView{cut.rgb.data(), cut.width}, counts.data(), side, 0, side,
-                         atlas.data());
+        CAtlasComposer composer(cut.View(), RgbView{cut.rgb.data(), cut.width}, side, bandRows,
+                                static_cast<int>(state.range(2)));
+        for (int b = 0; b < composer.Bands(); ++b) {
+            composer.ComposeBand(b, band.data(), side);
+        }
     }
 }
 BENCHMARK(BM_AtlasFast)
@@ -163,14 +158,6 @@ BENCHMARK(BM_AtlasFast)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-
-void BM_ReliefCountsFast(benchmark::State& state) {
-    const Cut cut(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 1000);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(ComputeReliefCounts(cut.View(), 2));
-    }
-}
-BENCHMARK(BM_ReliefCountsFast)->Apply(SetSizes)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_CreateResources(benchmark::State& state) {
     const std::string file = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

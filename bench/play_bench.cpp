@@ -6,6 +6,8 @@
 // every frame.
 #include "framework/Gfx.h"
 #include "game/Game.h"
+#include "game/logic/Cutting.h"
+#include "game/logic/Scatter.h"
 #include "platform/CRT.h"
 #include "platform/Win32.h"
 
@@ -93,17 +95,17 @@ std::unique_ptr<CGame> MakeBoard(int requested, bool withTexture) {
     Display& d = TheDisplay();
     auto game = std::make_unique<CGame>(d.window, d.device);
     srand(12345);
-    game->areaWidth = 4800;
-    game->areaHeight = 4800;
-    game->pieceCount = requested;
-    game->ComputeGrid();
-    game->PlaceGridLines();
-    game->ChooseTabSides();
-    game->BuildOwnerMap();
+    Board& b = game->GetBoard();
+    const RandomSource random = [] { return rand(); };
+    ComputeGrid(4800, 4800, requested, b);
+    PlaceGridLines(b, random);
+    ChooseTabSides(b, random);
+    BuildOwnerMap(b, random);
     if (withTexture)
-        game->CreatePuzzleTexture();
-    game->ScatterPieces();
-    game->buttonBar.shownCount = game->pieceCount;
+        d.device->CreateTexture(b.atlasSize, b.atlasSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                &game->GetTextures().puzzle, nullptr);
+    ScatterPieces(b, random);
+    game->GetBar().shownCount = b.pieceCount;
     return game;
 }
 
@@ -143,7 +145,7 @@ void BM_Frame(benchmark::State& state) {
         frame();
     for (auto _ : state)
         frame();
-    state.counters["pieces"] = static_cast<double>(game->pieceCount);
+    state.counters["pieces"] = static_cast<double>(game->GetBoard().pieceCount);
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -159,7 +161,7 @@ void BM_FrameWithoutPieces(benchmark::State& state) {
     }
     CGame* game = Board(10000);
     std::vector<BoardPiece> kept;
-    kept.swap(game->pieces);
+    kept.swap(game->GetBoard().pieces);
     uint32_t now = 1000;
     for (auto _ : state) {
         now += 16;
@@ -170,7 +172,7 @@ void BM_FrameWithoutPieces(benchmark::State& state) {
         d.device->EndScene();
         d.device->Present(nullptr, nullptr, nullptr, nullptr);
     }
-    kept.swap(game->pieces);
+    kept.swap(game->GetBoard().pieces);
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -197,16 +199,16 @@ BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 // A press on the desk where no piece lies: every piece is tested.
 void BM_PickMiss(benchmark::State& state) {
     CGame* game = Board(10000);
-    game->scrollX = game->boardWidth - 800;
-    game->scrollY = game->boardHeight - 600;
+    game->GetView().scrollX = game->GetBoard().boardWidth - 800;
+    game->GetView().scrollY = game->GetBoard().boardHeight - 600;
     // The far corner of the board, away from every piece's own pixels.
     for (auto _ : state) {
         game->OnMouseDown(799, 1, 0);
         game->OnMouseUp(799, 1, 0);
-        benchmark::DoNotOptimize(game->dragging);
+        benchmark::DoNotOptimize(game->GetView().dragging);
     }
-    game->dragging = false;
-    state.counters["pieces"] = static_cast<double>(game->pieces.size());
+    game->GetView().dragging = false;
+    state.counters["pieces"] = static_cast<double>(game->GetBoard().pieces.size());
 }
 BENCHMARK(BM_PickMiss)->Unit(benchmark::kMicrosecond);
 
@@ -216,16 +218,16 @@ void BM_PickAndDrop(benchmark::State& state) {
     CGame* game = Board(10000);
     for (auto _ : state) {
         state.PauseTiming();
-        const BoardPiece& bottom = game->pieces.front();
-        const int c = bottom.number % game->columns;
-        const int r = bottom.number / game->columns;
-        game->scrollX = bottom.x + game->columnWidth(c) / 2 - 400;
-        game->scrollY = bottom.y + game->rowHeight(r) / 2 - 300;
+        const BoardPiece& bottom = game->GetBoard().pieces.front();
+        const int c = bottom.number % game->GetBoard().columns;
+        const int r = bottom.number / game->GetBoard().columns;
+        game->GetView().scrollX = bottom.x + game->GetBoard().columnWidth(c) / 2 - 400;
+        game->GetView().scrollY = bottom.y + game->GetBoard().rowHeight(r) / 2 - 300;
         state.ResumeTiming();
         game->OnMouseDown(400, 300, 0);
         game->OnMouseUp(400, 300, 0);
     }
-    state.counters["pieces"] = static_cast<double>(game->pieces.size());
+    state.counters["pieces"] = static_cast<double>(game->GetBoard().pieces.size());
 }
 BENCHMARK(BM_PickAndDrop)->Unit(benchmark::kMicrosecond);
 
@@ -233,10 +235,10 @@ BENCHMARK(BM_PickAndDrop)->Unit(benchmark::kMicrosecond);
 void BM_Drop(benchmark::State& state) {
     CGame* game = Board(10000);
     for (auto _ : state) {
-        game->dragging = true;
+        game->GetView().dragging = true;
         game->OnMouseUp(400, 300, 0);
     }
-    state.counters["pieces"] = static_cast<double>(game->pieces.size());
+    state.counters["pieces"] = static_cast<double>(game->GetBoard().pieces.size());
 }
 BENCHMARK(BM_Drop)->Unit(benchmark::kMicrosecond);
 

@@ -6,6 +6,7 @@
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
 #include "game/logic/GzipWriter.h"
+#include "game/logic/GzipReader.h"
 #include "game/logic/SaveFile.h"
 
 #include <benchmark/benchmark.h>
@@ -26,7 +27,13 @@ std::string TempDir() {
     return t && *t ? t : "/tmp";
 }
 
-SaveData MakeGame(int width, int height) {
+// A whole game in memory: the board and its two images.
+struct SavedGame {
+    Board board;
+    CMemoryPixels pixels;
+};
+
+SavedGame MakeGame(int width, int height) {
     std::vector<uint8_t> rgb(size_t(width) * height * 3);
     uint32_t noise = 1;
     for (int y = 0; y < height; ++y)
@@ -40,60 +47,40 @@ SaveData MakeGame(int width, int height) {
                 rgb[(size_t(y) * width + x) * 3 + c] = uint8_t(std::clamp(value, 0.0, 255.0));
             }
         }
-    Grid grid;
-    if (!ComputeGrid(width, height, 1000, grid))
+    SavedGame d;
+    Board& h = d.board;
+    if (!ComputeGrid(width, height, 1000, h))
         throw std::runtime_error("no grid");
-    SaveData d;
-    SaveHeader& h = d.header;
-    h.pieceCount = grid.pieceCount;
-    h.atlasSize = grid.atlasSize;
-    h.areaWidth = grid.areaWidth;
-    h.areaHeight = grid.areaHeight;
-    h.columns = grid.columns;
-    h.rows = grid.rows;
-    h.cellWidth = grid.cellWidth;
-    h.cellHeight = grid.cellHeight;
-    h.atlasNeedWidth = grid.atlasNeedWidth;
-    h.atlasNeedHeight = grid.atlasNeedHeight;
-    h.boardWidth = grid.boardWidth;
-    h.boardHeight = grid.boardHeight;
     h.playTime = 1234567;
     RandomSource random = [] { return std::rand() & 0x7fff; };
-    d.colStart.resize(size_t(h.columns));
-    d.rowStart.resize(size_t(h.rows));
-    d.tabMap.resize(2 * size_t(h.columns) * h.rows);
-    d.ownerMap.resize(size_t(h.areaWidth) * h.areaHeight);
-    PlaceGridLines(grid, d.colStart.data(), d.rowStart.data(), random);
-    ChooseTabSides(h.columns, h.rows, d.tabMap.data(), random);
-    BuildOwnerMap(grid, d.colStart.data(), d.rowStart.data(), d.tabMap.data(), d.ownerMap.data(), random);
+    PlaceGridLines(h, random);
+    ChooseTabSides(h, random);
+    BuildOwnerMap(h, random);
 
-    PieceCut cut{h.columns,        h.rows,       h.cellWidth,       h.cellHeight,
-                 h.areaWidth,      h.areaHeight, d.colStart.data(), d.rowStart.data(),
-                 d.ownerMap.data()};
     RgbView view{rgb.data(), width};
-    std::vector<int8_t> counts = ComputeReliefCounts(cut, 2);
-    d.atlas.resize(4 * size_t(h.atlasSize) * h.atlasSize);
-    ComposeAtlasRows(cut, view, counts.data(), h.atlasSize, 0, h.atlasSize,
-                     reinterpret_cast<uint32_t*>(d.atlas.data()), 2);
+    d.pixels.atlasSide = h.atlasSize;
+    d.pixels.atlas.resize(4 * size_t(h.atlasSize) * h.atlasSize);
+    CAtlasComposer(h, view, h.atlasSize, h.atlasSize, 2)
+        .ComposeBand(0, reinterpret_cast<uint32_t*>(d.pixels.atlas.data()), h.atlasSize);
 
-    ThumbnailSize(width, height, d.thumbWidth, d.thumbHeight);
-    std::vector<uint8_t> scaled(size_t(d.thumbWidth) * d.thumbHeight * 3);
-    for (int y = 0; y < d.thumbHeight; ++y)
-        for (int x = 0; x < d.thumbWidth; ++x)
+    ThumbnailSize(width, height, h.thumbWidth, h.thumbHeight);
+    std::vector<uint8_t> scaled(size_t(h.thumbWidth) * h.thumbHeight * 3);
+    for (int y = 0; y < h.thumbHeight; ++y)
+        for (int x = 0; x < h.thumbWidth; ++x)
             for (int c = 0; c < 3; ++c)
-                scaled[(size_t(y) * d.thumbWidth + x) * 3 + c] =
-                    rgb[(size_t(y * height / d.thumbHeight) * width + x * width / d.thumbWidth) * 3 + c];
-    d.thumbnail.resize(kThumbnailBytes);
-    ComposeThumbnail(RgbView{scaled.data(), d.thumbWidth}, d.thumbWidth, d.thumbHeight,
-                     reinterpret_cast<uint32_t*>(d.thumbnail.data()));
+                scaled[(size_t(y) * h.thumbWidth + x) * 3 + c] =
+                    rgb[(size_t(y * height / h.thumbHeight) * width + x * width / h.thumbWidth) * 3 + c];
+    d.pixels.thumbnail.resize(kThumbnailBytes);
+    ComposeThumbnail(RgbView{scaled.data(), h.thumbWidth}, h.thumbWidth, h.thumbHeight,
+                     reinterpret_cast<uint32_t*>(d.pixels.thumbnail.data()), kThumbnailSide);
     for (int n = 0; n < h.pieceCount; ++n)
-        d.pieces.push_back({float(std::rand() % int(h.boardWidth)), float(std::rand() % int(h.boardHeight)),
+        h.pieces.push_back({float(std::rand() % int(h.boardWidth)), float(std::rand() % int(h.boardHeight)),
                             uint16_t(n), uint8_t(n % 3 == 0), 0});
     return d;
 }
 
 struct Fixture {
-    SaveData game;
+    SavedGame game;
     std::string plainPath; // the uncompressed content
     std::string savePath;  // written by the game's writer
     size_t contentBytes = 0;
@@ -111,14 +98,14 @@ Fixture& Get(int width, int height) {
     f.plainPath = base + ".raw";
     f.savePath = base + ".pzz";
     CMemorySink plain;
-    WriteSaveData(plain, f.game);
+    WriteSavedGame(plain, f.game.board, f.game.pixels);
     f.contentBytes = plain.bytes.size();
     FILE* out = std::fopen(f.plainPath.c_str(), "wb");
     std::fwrite(plain.bytes.data(), 1, plain.bytes.size(), out);
     std::fclose(out);
     CGzipFileWriter w(8);
     w.Open(f.savePath);
-    WriteSaveData(w, f.game);
+    WriteSavedGame(w, f.game.board, f.game.pixels);
     w.Finish();
     return f;
 }
@@ -133,7 +120,7 @@ void BM_Save(benchmark::State& state) {
     for (auto _ : state) {
         CReplacingGzipFile file(8);
         file.Open(f.savePath, static_cast<unsigned long>(getpid()));
-        WriteSaveData(file, f.game);
+        WriteSavedGame(file, f.game.board, f.game.pixels);
         if (!file.Commit())
             state.SkipWithError("save failed");
     }
@@ -150,12 +137,10 @@ void BM_GzipMinus8(benchmark::State& state) {
 void BM_Load(benchmark::State& state) {
     Fixture& f = Get(int(state.range(0)), int(state.range(1)));
     for (auto _ : state) {
-        gzFile file = gzopen(f.savePath.c_str(), "rb");
-        gzbuffer(file, 1 << 18);
-        CGzipFileSource src(file);
-        SaveData d = ReadSaveData(src);
-        benchmark::DoNotOptimize(d.atlas.data());
-        gzclose(file);
+        std::unique_ptr<CGzipFileSource> src = CGzipFileSource::Open(f.savePath);
+        SavedGame d;
+        ReadSavedGame(*src, d.board, d.pixels);
+        benchmark::DoNotOptimize(d.pixels.atlas.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.contentBytes));
 }

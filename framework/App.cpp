@@ -1,6 +1,7 @@
 #include "framework/App.h"
 
 #include "framework/Error.h"
+#include "framework/Gfx.h"
 
 #include <cstring>
 #include <string>
@@ -29,10 +30,7 @@ CApp::CApp() {
 }
 
 CApp::~CApp() {
-    if (m_direct3d) {
-        m_direct3d->Release();
-        m_direct3d = nullptr;
-    }
+    ReleaseObject(m_direct3d);
     if (g_pApp == this)
         g_pApp = nullptr;
 }
@@ -82,8 +80,7 @@ bool CApp::Init(HINSTANCE instance, const char* commandLine) {
     if (!m_direct3d)
         throw CError(ERR_NORMAL, "Nie można utworzyć obiektu Direct3D 9.", "App.cpp", 81, 0);
 
-    WNDCLASSA wndClass;
-    std::memset(&wndClass, 0, sizeof wndClass);
+    WNDCLASSA wndClass{};
     wndClass.style = CS_DBLCLKS;
     wndClass.lpfnWndProc = ForwardWindowProc;
     wndClass.hInstance = instance;
@@ -117,10 +114,7 @@ bool CApp::Init(HINSTANCE instance, const char* commandLine) {
         // stays behind when the error leaves Init.
         if (m_device)
             DestroyDevice();
-        if (m_direct3d) {
-            m_direct3d->Release();
-            m_direct3d = nullptr;
-        }
+        ReleaseObject(m_direct3d);
         throw;
     }
 
@@ -132,12 +126,11 @@ void CApp::CreateDevice() {
     if (!m_windowed)
         ShowCursor(FALSE);
 
-    std::memset(&m_presentParameters, 0, sizeof m_presentParameters);
+    m_presentParameters = {};
     m_presentParameters.BackBufferWidth = static_cast<UINT>(m_width);
     m_presentParameters.BackBufferHeight = static_cast<UINT>(m_height);
     if (m_windowed) {
-        D3DDISPLAYMODE mode;
-        std::memset(&mode, 0, sizeof mode);
+        D3DDISPLAYMODE mode{};
         m_direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
         m_presentParameters.BackBufferFormat = mode.Format;
     } else {
@@ -261,9 +254,7 @@ void CApp::Frame() {
 }
 
 int CApp::Run() {
-    MSG msg;
-    std::memset(&msg, 0, sizeof msg);
-    msg.message = WM_NULL;
+    MSG msg{}; // WM_NULL
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 
     while (msg.message != WM_QUIT && !m_quitRequested) {
@@ -310,10 +301,7 @@ LRESULT CApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case WM_CLOSE:
-        if (m_direct3d) {
-            m_direct3d->Release();
-            m_direct3d = nullptr;
-        }
+        ReleaseObject(m_direct3d);
         OnClose();
         PostQuitMessage(0);
         return 0;

@@ -116,23 +116,6 @@ CError::CError(int kind, const char* message, const char* sourceFile, int line, 
     WriteErrorLog();
 }
 
-CError::CError(const CError& other)
-    : kind(other.kind), message(other.message), sourceFile(other.sourceFile), line(other.line),
-      systemError(other.systemError), resultCode(other.resultCode), logFile(other.logFile),
-      m_text(other.m_text) {}
-
-CError& CError::operator=(const CError& other) {
-    kind = other.kind;
-    m_text = other.m_text;
-    message = other.message;
-    sourceFile = other.sourceFile;
-    line = other.line;
-    systemError = other.systemError;
-    resultCode = other.resultCode;
-    logFile = other.logFile;
-    return *this;
-}
-
 void CError::WriteErrorLog() {
     logFile =
         CreateFileA("Errors.log", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

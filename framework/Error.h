@@ -18,9 +18,8 @@ class CError {
   public:
     // kind ERR_WIN32 takes GetLastError() (value ignored); ERR_DIRECTX takes value as the
     // result code; other kinds ignore value. Writes the log entry before returning.
+    // Copies share the text, so `message` stays valid in every copy.
     CError(int kind, const char* message, const char* sourceFile, int line, int32_t value);
-    CError(const CError& other);
-    CError& operator=(const CError& other);
 
     int kind;
     const char* message; // points into the record's own copy of the text

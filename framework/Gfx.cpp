@@ -23,12 +23,6 @@ void LoadTexture(const char* path, IDirect3DTexture9** texture, const char* fail
     }
 }
 
-void DrawLinearQuad(const ScreenVertex (&vertices)[4]) {
-    g_pDevice->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    g_pDevice->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    DrawQuad(g_pDevice, vertices);
-}
-
 } // namespace
 
 void SetModulateStage(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture, DWORD colourOp,
@@ -56,6 +50,15 @@ void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, f
 void DrawQuad(IDirect3DDevice9* device, const ScreenVertex (&vertices)[4]) {
     device->SetFVF(SCREEN_VERTEX_FVF);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(ScreenVertex));
+}
+
+HRESULT CreateBoldVerdana(IDirect3DDevice9* device, int height, BYTE charSet, ID3DXFont** font) {
+    LOGFONT logfont{};
+    logfont.lfHeight = height;
+    logfont.lfWeight = FW_BOLD;
+    logfont.lfCharSet = charSet;
+    std::strcpy(logfont.lfFaceName, "Verdana");
+    return D3DXCreateFontIndirect(device, &logfont, font);
 }
 
 CTextureLock::CTextureLock(IDirect3DTexture9* texture, DWORD flags, size_t rowBytes, const RECT* area)
@@ -87,13 +90,7 @@ void CGfx::ReleaseTextures() {
 }
 
 void CGfx::CreateTextFont() {
-    LOGFONT logfont;
-    std::memset(&logfont, 0, sizeof logfont);
-    logfont.lfHeight = 16;
-    logfont.lfWeight = FW_BOLD;
-    logfont.lfCharSet = EASTEUROPE_CHARSET;
-    std::strcpy(logfont.lfFaceName, "Verdana");
-    HRESULT hr = D3DXCreateFontIndirect(g_pDevice, &logfont, &textFont);
+    HRESULT hr = CreateBoldVerdana(g_pDevice, 16, EASTEUROPE_CHARSET, &textFont);
     if (FAILED(hr))
         throw CError(ERR_DIRECTX, "Nie można utworzyć czcionki", "Gfx.cpp", 80, hr);
 }
@@ -114,12 +111,10 @@ void CGfx::DrawDesktop(float width, float height, float scrollX, float scrollY) 
 void CGfx::DrawLogo() {
     ScreenVertex vertices[4];
     MakeQuad(vertices, 144.0f, 172.0f, 656.0f, 428.0f, kWhite, 0.0f, 0.25f, 1.0f, 0.75f);
-    g_pDevice->SetTexture(0, logoTexture);
-    g_pDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    DrawLinearQuad(vertices);
+    // The texture's colours alone; the JPEG's alpha is opaque, so modulating it by the white
+    // vertices keeps the logo opaque.
+    SetModulateStage(g_pDevice, logoTexture, D3DTOP_SELECTARG1);
+    DrawQuad(g_pDevice, vertices);
 }
 
 void CGfx::DrawTexturedQuad(float left, float top, float right, float bottom, IDirect3DTexture9* texture) {

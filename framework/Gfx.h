@@ -39,6 +39,9 @@ void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, f
 // Draws it as two triangles of SCREEN_VERTEX_FVF with the states already set.
 void DrawQuad(IDirect3DDevice9* device, const ScreenVertex (&vertices)[4]);
 
+// A bold Verdana `height` pixels high in the character set `charSet`, the face of every text.
+HRESULT CreateBoldVerdana(IDirect3DDevice9* device, int height, BYTE charSet, ID3DXFont** font);
+
 // Level 0 of a managed texture (or the rectangle `area` of it) locked for as long as the object
 // lives, when `hr` succeeded. A pitch shorter than `rowBytes` would make row copies overrun the
 // level, so it counts as a failed lock.

@@ -1,79 +1,187 @@
-// Life cycle of the game screen and the board model's plain accessors.
 #include "game/Game.h"
 
-#include "game/logic/AtlasTexels.h"
-#include "game/logic/Cutting.h"
+#include "framework/Gfx.h"
+#include "game/BarDraw.h"
+#include "game/logic/PlayRules.h"
 
-CGame::CGame(HWND window, IDirect3DDevice9* device) : CScene(window, device) {}
+namespace {
+
+const uint32_t kFlashLength = 3000;
+
+template <typename T> void Free(std::vector<T>& v) {
+    std::vector<T>().swap(v);
+}
+
+} // namespace
+
+CGame::CGame(HWND window, IDirect3DDevice9* device) : CScene(window, device), m_view(device) {}
 
 CGame::~CGame() {
-    delete messagePanel;
-    messagePanel = nullptr;
+    m_panel.reset();
     // The application releases resources before deleting a screen; this only catches a screen
     // torn down without that step.
     DeleteResources();
 }
 
 void CGame::SetStartRequest(const StartRequest& request) {
-    mode = request.kind;
-    path = request.path;
-    requestedCount = request.pieceCount;
+    m_mode = request.kind;
+    m_path = request.path;
+    m_requestedCount = request.pieceCount;
+}
+
+void CGame::CreateResources() {
+    if (m_mode == 1)
+        NewGame();
+    else if (m_mode == 2)
+        LoadGame();
+    m_bar.shownCount = m_board.pieceCount;
 }
 
 void CGame::DeleteResources() {
-    delete[] tabMap;
-    tabMap = nullptr;
-    delete[] ownerMap;
-    ownerMap = nullptr;
-    delete[] colStart;
-    colStart = nullptr;
-    delete[] rowStart;
-    rowStart = nullptr;
-    if (thumbnailTexture) {
-        thumbnailTexture->Release();
-        thumbnailTexture = nullptr;
+    Free(m_board.tabMap);
+    Free(m_board.ownerMap);
+    Free(m_board.colStart);
+    Free(m_board.rowStart);
+    m_textures.Release();
+}
+
+void CGame::Update(uint32_t now, uint32_t elapsed) {
+    if (m_flashStart != 0) {
+        const uint32_t d = now - m_flashStart;
+        const bool over = d > kFlashLength;
+        if (m_device) {
+            D3DGAMMARAMP ramp;
+            if (over)
+                FillIdentityRamp(ramp.red, ramp.green, ramp.blue);
+            else
+                FillFlashRamp(d, ramp.red, ramp.green, ramp.blue);
+            m_device->SetGammaRamp(0, over ? D3DSGR_CALIBRATE : D3DSGR_NO_CALIBRATION, &ramp);
+        }
+        if (over)
+            m_flashStart = 0;
     }
-    if (puzzleTexture) {
-        puzzleTexture->Release();
-        puzzleTexture = nullptr;
+
+    m_bar.Update(now, elapsed);
+    if (m_bar.TakeClick(0))
+        RaiseLoosePieces(m_board.pieces, m_view.Dragging());
+    m_view.State().seeThroughToggle = m_bar.buttons[1].pressed;
+    m_view.State().previewToggle = m_bar.buttons[2].pressed;
+    if (m_bar.TakeClick(3))
+        SaveGame();
+    if (m_bar.TakeClick(4))
+        AskQuit();
+
+    if (m_panel) {
+        if (m_panel->kind == PANEL_QUESTION && m_panel->TakeClick(0))
+            m_quitRequested = true;
+        else if (m_panel->TakeClick(m_panel->kind == PANEL_QUESTION ? 1 : 0))
+            m_panel.reset();
+        return;
+    }
+
+    if (!m_solved)
+        m_board.playTime = AdvancePlayClock(m_board.playTime, elapsed);
+    m_view.Step(m_board, elapsed, m_bar.slide);
+}
+
+void CGame::OnKeyDown(uint32_t key) {
+    if (m_panel) {
+        m_panel->OnKeyDown(key);
+        return;
+    }
+    switch (key) {
+    case VK_SPACE:
+        m_bar.ToggleVisible();
+        break;
+    case VK_ESCAPE:
+        AskQuit();
+        break;
+    case VK_SHIFT:
+        RaiseLoosePieces(m_board.pieces, m_view.Dragging());
+        break;
+    default:
+        m_view.OnKey(key, true);
+        break;
     }
 }
 
-int CGame::columnWidth(int c) const {
-    return (c + 1 < columns ? colStart[c + 1] : areaWidth) - colStart[c];
+void CGame::OnKeyUp(uint32_t key) {
+    if (!m_panel)
+        m_view.OnKey(key, false);
 }
 
-int CGame::rowHeight(int r) const {
-    return (r + 1 < rows ? rowStart[r + 1] : areaHeight) - rowStart[r];
+CGame::Target CGame::Route(Mouse event, float x, float y) {
+    if (m_panel) {
+        if (event == Mouse::Move)
+            m_panel->OnMouseMove(x, y);
+        else if (event == Mouse::Down)
+            m_panel->OnMouseDown(x, y);
+        else
+            m_panel->OnMouseUp(x, y);
+        return Target::Panel;
+    }
+    bool inBar = true;
+    if (event == Mouse::Move)
+        m_bar.OnMouseMove(x, y);
+    else if (event == Mouse::Down)
+        inBar = m_bar.OnMouseDown(x, y);
+    else
+        inBar = m_bar.OnMouseUp(x, y);
+    return inBar || m_view.ShowsPreview() ? Target::Bar : Target::Board;
 }
 
-Grid CGame::CurrentGrid() const {
-    Grid grid;
-    grid.columns = columns;
-    grid.rows = rows;
-    grid.cellWidth = cellWidth;
-    grid.cellHeight = cellHeight;
-    grid.pieceCount = pieceCount;
-    grid.areaWidth = areaWidth;
-    grid.areaHeight = areaHeight;
-    grid.atlasNeedWidth = atlasNeedWidth;
-    grid.atlasNeedHeight = atlasNeedHeight;
-    grid.atlasSize = atlasSize;
-    grid.boardWidth = boardWidth;
-    grid.boardHeight = boardHeight;
-    return grid;
+void CGame::OnMouseMove(uint32_t x, uint32_t y) {
+    Route(Mouse::Move, static_cast<float>(x), static_cast<float>(y));
 }
 
-PieceCut CGame::CurrentCut() const {
-    PieceCut cut;
-    cut.columns = columns;
-    cut.rows = rows;
-    cut.cellWidth = cellWidth;
-    cut.cellHeight = cellHeight;
-    cut.areaWidth = areaWidth;
-    cut.areaHeight = areaHeight;
-    cut.colStart = colStart;
-    cut.rowStart = rowStart;
-    cut.ownerMap = ownerMap;
-    return cut;
+void CGame::OnMouseDown(uint32_t x, uint32_t y, int button) {
+    const float fx = static_cast<float>(x);
+    const float fy = static_cast<float>(y);
+    if (Route(Mouse::Down, fx, fy) != Target::Board || button != 0 || m_solved || m_board.pieces.empty() ||
+        m_board.columns <= 0)
+        return;
+    m_view.Grab(m_board, fx, fy);
+}
+
+void CGame::OnMouseUp(uint32_t x, uint32_t y, int button) {
+    if (Route(Mouse::Up, static_cast<float>(x), static_cast<float>(y)) != Target::Board || button != 0 ||
+        !m_view.EndDrag() || m_board.pieces.empty())
+        return;
+    std::vector<BoardPiece>& pieces = m_board.pieces;
+    const int d = FindSnapTarget(m_board, pieces);
+    if (d < 0) {
+        pieces.back().joined = 0;
+        return;
+    }
+    pieces.back().joined = 1;
+    pieces[d].joined = 1;
+    MoveToBottom(pieces, static_cast<size_t>(d));
+    MoveToBottom(pieces, pieces.size() - 1);
+    if (::IsSolved(m_board, pieces)) {
+        m_solved = true;
+        m_flashStart = GetTickCount();
+    }
+}
+
+int CGame::GetNextScreen() {
+    return m_quitRequested ? SCREEN_QUIT : SCREEN_STAY;
+}
+
+// A panel already shown (a save notice made in the same frame step) is replaced.
+void CGame::AskQuit() {
+    m_panel = std::make_unique<MessagePanel>(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
+}
+
+D3DCOLOR CGame::GetClearColor() {
+    return m_view.ShowsPreview() ? 0xFFFFFFFF : 0xFF000000;
+}
+
+void CGame::Render() {
+    m_view.Draw(m_board, m_textures);
+    m_bar.shownTime = m_board.playTime;
+    DrawBar(m_bar);
+    if (m_panel)
+        DrawPanel(*m_panel);
+    if (g_pGfx)
+        g_pGfx->DrawCursor();
 }

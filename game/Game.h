@@ -1,37 +1,38 @@
-// CGame: the screen on which one puzzle is played. The board model lives here; the rules that
-// compute it (cutting, atlas texels, scattering, snapping, the saved-game bytes) are plain
-// functions in files of their own, which this class calls.
+// CGame: the screen on which one puzzle is played. It owns the board model (game/logic/Board.h),
+// the two textures made from the picture, the view of the board, the bar and the message panel,
+// and routes the player's input among them.
 //
-// Operations are implemented in files by subject: Game.cpp (life cycle), Picture.cpp (picture
-// loading through the decoder program), Cutting.cpp, Atlas.cpp, Start.cpp, Play.cpp,
-// BoardDraw.cpp, SaveGame.cpp.
+// Files by subject: Game.cpp (life cycle, frame step, input routing), NewGame.cpp and
+// Atlas.cpp (a new game from a picture, read by Picture.cpp through the decoder program),
+// SaveGame.cpp (saving and continuing), BoardView.cpp (scrolling, dragging, drawing the board)
+// and BarDraw.cpp (drawing the bar and the panel).
 #pragma once
 
 #include "framework/Scene.h"
 #include "framework/StartRequest.h"
-#include "game/Board.h"
-#include "game/ButtonBar.h"
+#include "game/BoardView.h"
+#include "game/logic/Bar.h"
+#include "game/logic/Board.h"
+#include "game/logic/GzipIndex.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
-class CPictureDecoder;
-struct Grid;
-struct PieceCut;
+class CPicture;
 
 class CGame : public CScene {
   public:
     CGame(HWND window, IDirect3DDevice9* device);
     ~CGame() override;
 
-    // Copies kind, path and piece count into mode, path and requestedCount.
+    // Takes kind (1 new game, 2 saved game), path and piece count.
     void SetStartRequest(const StartRequest& request);
 
-    // Mode 1 builds the board from the picture, mode 2 loads the saved game; both end with the
+    // Kind 1 builds the board from the picture, kind 2 loads the saved game; both end with the
     // bar's count set to pieceCount. Failures leave as the CError that caused them.
     void CreateResources() override;
-    // Frees tabMap, ownerMap, colStart, rowStart, then releases both textures; may run twice.
+    // Frees the board's maps and releases both textures; may run twice.
     void DeleteResources() override;
     void Render() override;
     void Update(uint32_t now, uint32_t elapsed) override;
@@ -43,105 +44,55 @@ class CGame : public CScene {
     int GetNextScreen() override;
     D3DCOLOR GetClearColor() override;
 
-    int columnWidth(int c) const;
-    int rowHeight(int r) const;
-
-    // Picture loading: DevIL runs in the decoder program, which `decoder` starts and talks to
-    // for the start's whole duration.
-    void InitImageLibrary(CPictureDecoder& decoder);
-    void ShutdownImageLibrary(CPictureDecoder& decoder);
-    void LoadPicture(CPictureDecoder& decoder, const std::string& picturePath);
-    void CheckPictureSize(const CPictureDecoder& decoder);
-    // Refuses, before anything is decoded further, a picture whose atlas the device cannot make.
-    void CheckAtlasFits(const CPictureDecoder& decoder);
-    // Makes rgb the whole picture (areaWidth x areaHeight as loaded).
-    void CopyPicturePixels(CPictureDecoder& decoder, RgbImage& rgb);
-    RgbImage ScaleThumbnailImage(CPictureDecoder& decoder);
-
-    // Cutting.
-    void ComputeGrid();
-    void PlaceGridLines();
-    void ChooseTabSides();
-    void BuildOwnerMap();
-
-    // Textures.
-    void CreatePuzzleTexture();
-    void FillPuzzleTexture(const RgbImage& rgb);
-    void BuildThumbnail(CPictureDecoder& decoder);
-
-    // Start.
-    void ScatterPieces();
-
-    // Play.
-    bool HitTest(float bx, float by, const BoardPiece& p) const;
-    void BringToTop(size_t index);
-    void SendToBottom(size_t index);
-    int FindSnapTarget();
-    bool IsSolved() const;
-    void RaiseLoosePieces();
-    void AskQuit();
-    void ClampScroll();
-
-    // Drawing.
-    void DrawPiece(const BoardPiece& p, float dx, float dy, bool shadow);
-    void DrawThumbnail();
-
-    // Saved games.
+    // The saved game's file name: the loaded file, or one made from the picture's name.
     std::string MakeSaveName() const;
+    // Saves to MakeSaveName() and shows the outcome in a notice. The part of the file that never
+    // changes after the start (everything but the fixed fields and the pieces) is taken over,
+    // already compressed, from the file this game last saved or loaded when that file is still
+    // the one at the name.
     void SaveGame();
-    void LoadGame();
+    // Shows the quit question in place of any panel.
+    void AskQuit();
 
-    // ---- The board model ----
-    int32_t mode = 0;
-    std::string path;
-    int32_t requestedCount = 0;
-    IDirect3DTexture9* puzzleTexture = nullptr;
-    IDirect3DTexture9* thumbnailTexture = nullptr;
-    int32_t areaWidth = 0;
-    int32_t areaHeight = 0;
-    int32_t pieceCount = 0;
-    int32_t columns = 0;
-    int32_t rows = 0;
-    int32_t cellWidth = 0;
-    int32_t cellHeight = 0;
-    int32_t atlasNeedWidth = 0;
-    int32_t atlasNeedHeight = 0;
-    int32_t atlasSize = 0;
-    int32_t* colStart = nullptr;
-    int32_t* rowStart = nullptr;
-    uint16_t* ownerMap = nullptr;
-    int32_t ownerMapWidth = 0;
-    uint8_t* tabMap = nullptr;
-    int32_t tabMapWidth = 0;
-    int32_t thumbWidth = 0;
-    int32_t thumbHeight = 0;
-    uint64_t playTime = 0;
-    float boardWidth = 0;
-    float boardHeight = 0;
-    float scrollX = 0;
-    float scrollY = 0;
-    bool keyLeft = false;
-    bool keyRight = false;
-    bool keyUp = false;
-    bool keyDown = false;
-    bool keyCtrl = false;
-    bool seeThroughToggle = false;
-    bool keyTab = false;
-    bool previewToggle = false;
-    std::vector<BoardPiece> pieces;
-    bool dragging = false;
-    float dragOffsetX = 0;
-    float dragOffsetY = 0;
-    uint32_t flashStart = 0;
-    bool solved = false;
-    bool quitRequested = false;
-    ButtonBar buttonBar;
-    MessagePanel* messagePanel = nullptr;
+    // The parts, for the benchmarks and the tests.
+    StartRequest GetStartRequest() const { return {m_mode, m_path, m_requestedCount}; }
+    Board& GetBoard() { return m_board; }
+    BoardTextures& GetTextures() { return m_textures; }
+    ViewState& GetView() { return m_view.State(); }
+    ButtonBar& GetBar() { return m_bar; }
+    std::unique_ptr<MessagePanel>& GetPanel() { return m_panel; }
+    bool IsSolved() const { return m_solved; }
+    uint32_t FlashStart() const { return m_flashStart; }
 
   private:
+    enum class Mouse { Move, Down, Up };
+    enum class Target { Panel, Bar, Board };
+    // Hands a mouse event to the panel while one is shown, else to the bar; the board is left
+    // to take it (returned Board) only outside the bar and while the preview is not shown.
+    Target Route(Mouse event, float x, float y);
+
+    void NewGame();
+    void LoadGame();
+    // Picture, cutting, textures and scattering of a new game.
+    void BuildFromPicture(CPicture& picture, RgbImage& rgb);
+    void CreatePuzzleTexture();
+    void FillPuzzleTexture(const RgbImage& rgb);
+    void BuildThumbnail(CPicture& picture);
     // The device's texture limit, at most the largest atlas side.
     int LargestTextureSide() const;
-    // The grid fields and arrays as the cutting and atlas rules take them.
-    Grid CurrentGrid() const;
-    PieceCut CurrentCut() const;
+
+    int32_t m_mode = 0; // 1 new game from a picture, 2 saved game
+    std::string m_path;
+    int32_t m_requestedCount = 0;
+    Board m_board;
+    BoardTextures m_textures;
+    CBoardView m_view;
+    uint32_t m_flashStart = 0;
+    bool m_solved = false;
+    bool m_quitRequested = false;
+    ButtonBar m_bar;
+    std::unique_ptr<MessagePanel> m_panel;
+    // Where the file this game last saved or loaded can be entered, and its name.
+    GzipIndex m_fileIndex;
+    std::string m_indexedPath;
 };

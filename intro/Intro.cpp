@@ -4,7 +4,6 @@
 #include "framework/Gfx.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -26,30 +25,30 @@ D3DCOLOR FadedWhite(float fade, int peak) {
 
 void CIntro::CreateResources() {
     HRESULT hr = m_device->CreateVertexBuffer(kVertexCount * sizeof(ScreenVertex), 0, SCREEN_VERTEX_FVF,
-                                              D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+                                              D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
     if (FAILED(hr)) {
-        vertexBuffer = nullptr;
+        m_vertexBuffer = nullptr;
         throw CError(ERR_DIRECTX, "Nie można utworzyć bufora wierzchołków dla intra", "intro.cpp", 37, hr);
     }
-    hr = D3DXCreateTextureFromFileA(m_device, "Gfx\\Brodmiel.png", &logoTexture);
+    hr = D3DXCreateTextureFromFileA(m_device, "Gfx\\Brodmiel.png", &m_logoTexture);
     if (FAILED(hr)) {
-        logoTexture = nullptr;
+        m_logoTexture = nullptr;
         throw CError(ERR_DIRECTX, "Nie można wczytać obrazka z logo Brodmielu", "intro.cpp", 40, hr);
     }
 }
 
 void CIntro::RestoreDeviceObjects() {
     HRESULT hr = m_device->CreateTexture(256, 256, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                                         &textTexture, nullptr);
+                                         &m_textTexture, nullptr);
     if (FAILED(hr)) {
-        textTexture = nullptr;
+        m_textTexture = nullptr;
         throw CError(ERR_DIRECTX, "Nie można utworzyć tekstury dla intra", "intro.cpp", 60, hr);
     }
 
     IDirect3DSurface9* previousTarget = nullptr;
     IDirect3DSurface9* textSurface = nullptr;
     m_device->GetRenderTarget(0, &previousTarget);
-    textTexture->GetSurfaceLevel(0, &textSurface);
+    m_textTexture->GetSurfaceLevel(0, &textSurface);
     m_device->SetRenderTarget(0, textSurface);
 
     // On a failure below, the frame's own render target is put back before the error leaves.
@@ -65,14 +64,8 @@ void CIntro::RestoreDeviceObjects() {
         throw CError(ERR_DIRECTX, "Nie można wyczyścić tekstury intra", "intro.cpp", 68, hr);
     }
 
-    LOGFONT logfont;
-    std::memset(&logfont, 0, sizeof logfont);
-    logfont.lfHeight = 48;
-    logfont.lfWeight = FW_BOLD;
-    logfont.lfCharSet = ANSI_CHARSET;
-    std::strcpy(logfont.lfFaceName, "Verdana");
     ID3DXFont* font = nullptr;
-    hr = D3DXCreateFontIndirect(m_device, &logfont, &font);
+    hr = CreateBoldVerdana(m_device, 48, ANSI_CHARSET, &font);
     if (FAILED(hr)) {
         restoreTarget();
         throw CError(ERR_DIRECTX, "Nie można utworzyć czcionki do intra", "intro.cpp", 75, hr);
@@ -92,24 +85,24 @@ void CIntro::RestoreDeviceObjects() {
 }
 
 void CIntro::InvalidateDeviceObjects() {
-    ReleaseObject(textTexture);
+    ReleaseObject(m_textTexture);
 }
 
 void CIntro::DeleteResources() {
-    ReleaseObject(logoTexture);
-    ReleaseObject(vertexBuffer);
+    ReleaseObject(m_logoTexture);
+    ReleaseObject(m_vertexBuffer);
 }
 
 void CIntro::Update(uint32_t now, uint32_t) {
-    currentTime = now;
-    if (startTime == 0)
-        startTime = now;
-    if (now > startTime + kDuration)
-        finished = true;
-    uint32_t t = now - startTime;
+    m_currentTime = now;
+    if (m_startTime == 0)
+        m_startTime = now;
+    if (now > m_startTime + kDuration)
+        m_finished = true;
+    uint32_t t = now - m_startTime;
 
     void* data = nullptr;
-    HRESULT hr = vertexBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD);
+    HRESULT hr = m_vertexBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD);
     if (FAILED(hr))
         throw CError(ERR_DIRECTX, "Nie można zablokować bufora wierzchołków intra", "intro.cpp", 132, hr);
 
@@ -132,46 +125,38 @@ void CIntro::Update(uint32_t now, uint32_t) {
                 y0 = (y0 - 300.0f) * 0.5f + 375.0f;
                 y1 = (y1 - 300.0f) * 0.5f + 375.0f;
             }
-            D3DCOLOR c = FadedWhite(fade, kPeakAlpha[layer]);
-            ScreenVertex* r = vertex + 18 * line + 6 * layer;
-            r[0] = {x0, y0, 0.0f, 1.0f, c, 0.0f, vt};
-            r[1] = {x0, y1, 0.0f, 1.0f, c, 0.0f, vb};
-            r[2] = {x1, y0, 0.0f, 1.0f, c, 1.0f, vt};
-            r[3] = {x0, y1, 0.0f, 1.0f, c, 0.0f, vb};
-            r[4] = {x1, y0, 0.0f, 1.0f, c, 1.0f, vt};
-            r[5] = {x1, y1, 0.0f, 1.0f, c, 1.0f, vb};
+            // The list's two triangles are the strip's corners (0, 1, 2) and (1, 2, 3).
+            ScreenVertex quad[4];
+            MakeQuad(quad, x0, y0, x1, y1, FadedWhite(fade, kPeakAlpha[layer]), 0.0f, vt, 1.0f, vb);
+            for (int corner : {0, 1, 2, 1, 2, 3})
+                *vertex++ = quad[corner];
         }
     }
-    vertexBuffer->Unlock();
+    m_vertexBuffer->Unlock();
 }
 
 void CIntro::Render() {
-    uint32_t t = currentTime - startTime;
-    D3DCOLOR logoColor = FadedWhite(std::sin(static_cast<float>(t) * kFadeFactor), 255);
-    ScreenVertex logo[4] = {
-        {672.0f, 472.0f, 0.0f, 1.0f, logoColor, 0.0f, 0.0f},
-        {672.0f, 600.0f, 0.0f, 1.0f, logoColor, 0.0f, 1.0f},
-        {800.0f, 472.0f, 0.0f, 1.0f, logoColor, 1.0f, 0.0f},
-        {800.0f, 600.0f, 0.0f, 1.0f, logoColor, 1.0f, 1.0f},
-    };
-    SetModulateStage(m_device, logoTexture);
-    m_device->SetFVF(SCREEN_VERTEX_FVF);
-    m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, logo, sizeof(ScreenVertex));
+    uint32_t t = m_currentTime - m_startTime;
+    ScreenVertex logo[4];
+    MakeQuad(logo, 672.0f, 472.0f, 800.0f, 600.0f,
+             FadedWhite(std::sin(static_cast<float>(t) * kFadeFactor), 255), 0.0f, 0.0f, 1.0f, 1.0f);
+    SetModulateStage(m_device, m_logoTexture);
+    DrawQuad(m_device, logo);
 
-    SetModulateStage(m_device, textTexture);
-    m_device->SetStreamSource(0, vertexBuffer, 0, sizeof(ScreenVertex));
+    SetModulateStage(m_device, m_textTexture);
+    m_device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ScreenVertex));
     m_device->SetFVF(SCREEN_VERTEX_FVF);
     m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 12);
 }
 
 void CIntro::OnKeyDown(uint32_t) {
-    finished = true;
+    m_finished = true;
 }
 
 void CIntro::OnMouseDown(uint32_t, uint32_t, int) {
-    finished = true;
+    m_finished = true;
 }
 
 int CIntro::GetNextScreen() {
-    return finished ? SCREEN_LOGO : SCREEN_STAY;
+    return m_finished ? SCREEN_LOGO : SCREEN_STAY;
 }

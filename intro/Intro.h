@@ -22,10 +22,11 @@ class CIntro : public CScene {
     void OnMouseDown(uint32_t x, uint32_t y, int button) override;
     int GetNextScreen() override;
 
-    IDirect3DTexture9* textTexture = nullptr;
-    IDirect3DTexture9* logoTexture = nullptr;
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-    uint32_t startTime = 0;
-    uint32_t currentTime = 0;
-    bool finished = false;
+  private:
+    IDirect3DTexture9* m_textTexture = nullptr;
+    IDirect3DTexture9* m_logoTexture = nullptr;
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    uint32_t m_startTime = 0;
+    uint32_t m_currentTime = 0;
+    bool m_finished = false;
 };

@@ -33,8 +33,9 @@ class CHelperProcess {
     bool SizeShared(uint64_t size);
     // `size` bytes from `offset` of the shared memory file.
     bool ReadShared(uint64_t offset, void* buffer, size_t size);
-    // The first `size` bytes of the shared memory file, mapped read-only into this process (they
-    // stay valid when the file is closed or the helper ends); null on failure.
+    // The first `size` bytes of the shared memory file, mapped into this process (they stay valid
+    // when the file is closed or the helper ends; DiscardVirtualMemory gives pages of it back);
+    // null on failure.
     std::shared_ptr<uint8_t[]> MapShared(uint64_t size);
     // Closes the shared memory file (the helper may still hold it until it ends).
     void DropShared();

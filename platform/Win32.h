@@ -56,7 +56,8 @@ typedef void* HLOCAL;
 
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((uintptr_t)(a)) & 0xffff)) | ((DWORD)((WORD)(((uintptr_t)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b)                                                                                       \
+    ((LONG)(((WORD)(((uintptr_t)(a)) & 0xffff)) | ((DWORD)((WORD)(((uintptr_t)(b)) & 0xffff))) << 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
 
@@ -187,7 +188,8 @@ struct CREATESTRUCTA {
 #define WS_THICKFRAME 0x00040000L
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_MAXIMIZEBOX 0x00010000L
-#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW                                                                                  \
+    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_TOPMOST 0x00000008L
 #define CW_USEDEFAULT ((int)0x80000000)
 
@@ -335,6 +337,10 @@ void GetSystemTime(SYSTEMTIME* time);
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
 DWORD GetCurrentProcessId(void);
+// The contents of the whole pages in the range become undefined and their memory is given back
+// (also that of a shared mapping's file). Windows wants the range page-aligned; here the pages
+// only partly inside are kept. Returns ERROR_SUCCESS (0) or an error code.
+DWORD DiscardVirtualMemory(LPVOID address, size_t size);
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,

@@ -6,24 +6,6 @@
 
 namespace {
 
-// Picture-space rectangle that the piece in row r, column c is scanned in: its home cell and a
-// quarter cell on every side, clipped to the area, reaching the area's end in the last row and
-// column.
-struct ScanWindow {
-    int x0, x1, y0, y1; // x1, y1 exclusive
-};
-
-ScanWindow WindowOf(const PieceCut& cut, int r, int c) {
-    const int qw = cut.cellWidth / 4;
-    const int qh = cut.cellHeight / 4;
-    ScanWindow w;
-    w.x0 = std::max(cut.colStart[c] - qw, 0);
-    w.x1 = c == cut.columns - 1 ? cut.areaWidth : std::min(cut.colStart[c + 1] + qw, cut.areaWidth);
-    w.y0 = std::max(cut.rowStart[r] - qh, 0);
-    w.y1 = r == cut.rows - 1 ? cut.areaHeight : std::min(cut.rowStart[r + 1] + qh, cut.areaHeight);
-    return w;
-}
-
 constexpr int kReach = 3; // the neighbourhood runs from -3 to +3 on both axes
 constexpr int kSpan = 2 * kReach + 1;
 
@@ -49,8 +31,9 @@ inline int CountInside(const uint16_t* centre, size_t stride, uint16_t n) {
 // lie in the area and share their owner; chain counts, per column, the consecutive rows (capped
 // at 7) that are hInside with the same owner as the row above. A pixel is interior exactly when
 // the chain ending 3 rows below it is 7 long.
-// scratch: 2 * areaWidth bytes of the caller's, so that a worker thread allocates nothing.
-void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, uint8_t* scratch) {
+// Row y goes to counts row y % capacity. scratch: 2 * areaWidth bytes of the caller's, so that a
+// worker thread allocates nothing.
+void CountRows(const Board& cut, int y0, int y1, int8_t* counts, int capacity, uint8_t* scratch) {
     const int width = cut.areaWidth;
     const int height = cut.areaHeight;
     uint8_t* chain = scratch;
@@ -59,7 +42,7 @@ void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, uint8_t* scr
     const int first = std::max(0, y0 - kReach);
     for (int below = first; below < y1 + kReach; ++below) {
         if (below < height) {
-            const uint16_t* row = cut.ownerMap + static_cast<size_t>(below) * width;
+            const uint16_t* row = cut.ownerMap.data() + static_cast<size_t>(below) * width;
             for (int runStart = 0; runStart < width;) {
                 int runEnd = runStart + 1;
                 while (runEnd < width && row[runEnd] == row[runStart]) {
@@ -87,8 +70,8 @@ void CountRows(const PieceCut& cut, int y0, int y1, int8_t* counts, uint8_t* scr
         if (y < y0) {
             continue;
         }
-        const uint16_t* row = cut.ownerMap + static_cast<size_t>(y) * width;
-        int8_t* out = counts + static_cast<size_t>(y) * width;
+        const uint16_t* row = cut.ownerMap.data() + static_cast<size_t>(y) * width;
+        int8_t* out = counts + static_cast<size_t>(y % capacity) * width;
         const bool rowInside = y >= kReach && y + kReach < height;
         for (int x = 0; x < width; ++x) {
             if (chain[x] >= kSpan) {
@@ -110,7 +93,7 @@ uint32_t ShadePixel(const RgbView& rgb, int x, int y, int count) {
     return 0xFF000000u | channel(p[0]) << 16 | channel(p[1]) << 8 | channel(p[2]);
 }
 
-int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n) {
+int ReliefCount(const Board& cut, int x, int y, uint16_t n) {
     int count = 0;
     for (int dy = -kReach; dy <= kReach; ++dy) {
         for (int dx = -kReach; dx <= kReach; ++dx) {
@@ -126,72 +109,124 @@ int ReliefCount(const PieceCut& cut, int x, int y, uint16_t n) {
     return count;
 }
 
-void ComposeAtlasLiteral(const PieceCut& cut, const RgbView& rgb, int side, uint32_t* atlas) {
-    std::fill(atlas, atlas + static_cast<size_t>(side) * side, 0u);
-    const int qw = cut.cellWidth / 4;
-    const int qh = cut.cellHeight / 4;
-    for (int r = 0; r < cut.rows; ++r) {
-        for (int c = 0; c < cut.columns; ++c) {
-            const uint16_t n = static_cast<uint16_t>(r * cut.columns + c);
-            const ScanWindow w = WindowOf(cut, r, c);
-            for (int y = w.y0; y < w.y1; ++y) {
-                for (int x = w.x0; x < w.x1; ++x) {
-                    if (cut.ownerMap[static_cast<size_t>(y) * cut.areaWidth + x] != n) {
-                        continue;
-                    }
-                    const size_t texel = static_cast<size_t>(y + r * qh) * side + x + c * qw;
-                    atlas[texel] = ShadePixel(rgb, x, y, ReliefCount(cut, x, y, n));
-                }
-            }
-        }
-    }
-}
+namespace {
 
-std::vector<int8_t> ComputeReliefCounts(const PieceCut& cut, int threads) {
-    std::vector<int8_t> counts(static_cast<size_t>(cut.areaWidth) * cut.areaHeight);
-    const int parts = std::clamp(threads, 1, std::max(1, cut.areaHeight / 64));
+// Picture rows counted ahead of the band that needs them, so that the counting threads get work
+// worth starting.
+constexpr int kCountAhead = 256;
+
+template <typename Work> void RunShared(int parts, Work work) {
     if (parts == 1) {
-        std::vector<uint8_t> scratch(2 * static_cast<size_t>(cut.areaWidth));
-        CountRows(cut, 0, cut.areaHeight, counts.data(), scratch.data());
-        return counts;
+        work(0);
+        return;
     }
-    std::vector<uint8_t> scratch(2 * static_cast<size_t>(cut.areaWidth) * parts);
     std::vector<std::thread> workers;
     for (int i = 0; i < parts; ++i) {
-        const int y0 = static_cast<int>(static_cast<int64_t>(cut.areaHeight) * i / parts);
-        const int y1 = static_cast<int>(static_cast<int64_t>(cut.areaHeight) * (i + 1) / parts);
-        workers.emplace_back(CountRows, std::cref(cut), y0, y1, counts.data(),
-                             scratch.data() + 2 * static_cast<size_t>(cut.areaWidth) * i);
+        workers.emplace_back(work, i);
     }
     for (std::thread& t : workers) {
         t.join();
     }
-    return counts;
 }
 
-namespace {
+} // namespace
 
-void ComposeRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts,
-                 const std::vector<ScanWindow>& windows, int side, int firstRow, int begin, int end,
-                 uint32_t* out) {
-    std::fill(out + static_cast<size_t>(begin) * side, out + static_cast<size_t>(end) * side, 0u);
+CAtlasComposer::CAtlasComposer(const Board& cut, const RgbView& rgb, int side, int bandRows, int threads)
+    : m_cut(cut), m_rgb(rgb), m_side(side), m_bandRows(std::max(bandRows, 1)),
+      m_threads(std::max(threads, 1)) {
+    // A piece is scanned in its home cell and a quarter cell on every side, clipped to the area
+    // and reaching the area's end in the last row and column.
+    const int qw = cut.cellWidth / 4;
+    const int qh = cut.cellHeight / 4;
+    m_windows.reserve(static_cast<size_t>(cut.columns) * cut.rows);
+    for (int r = 0; r < cut.rows; ++r) {
+        for (int c = 0; c < cut.columns; ++c) {
+            Window w;
+            w.x0 = std::max(cut.colStart[c] - qw, 0);
+            w.x1 = c == cut.columns - 1 ? cut.areaWidth : std::min(cut.colStart[c + 1] + qw, cut.areaWidth);
+            w.y0 = std::max(cut.rowStart[r] - qh, 0);
+            w.y1 = r == cut.rows - 1 ? cut.areaHeight : std::min(cut.rowStart[r + 1] + qh, cut.areaHeight);
+            m_windows.push_back(w);
+        }
+    }
+    // Atlas row Y of piece row r shows picture row Y - r * qh for the rows of that piece row's
+    // window; windows overlap, so a row is shown from its first window to its last.
+    m_firstShown.assign(static_cast<size_t>(cut.areaHeight), 0);
+    m_lastShown.assign(static_cast<size_t>(cut.areaHeight), 0);
+    for (int r = cut.rows - 1; r >= 0; --r) {
+        const Window& w = m_windows[static_cast<size_t>(r) * cut.columns];
+        for (int y = w.y0; y < w.y1; ++y) {
+            m_firstShown[static_cast<size_t>(y)] = y + r * qh;
+            m_lastShown[static_cast<size_t>(y)] = std::max(m_lastShown[static_cast<size_t>(y)], y + r * qh);
+        }
+    }
+    // The counts hold every row from the first one still read to the last one counted (CountUpTo
+    // counts at most kCountAhead rows past the band's need).
+    for (int b = 0; b < Bands(); ++b) {
+        const int need = std::min(cut.areaHeight, RowsShownAbove(b * m_bandRows + BandRows(b)) + kCountAhead);
+        m_capacity = std::max(m_capacity, need - FirstRowStillRead(b));
+    }
+    m_counts.resize(static_cast<size_t>(m_capacity) * cut.areaWidth);
+}
+
+int CAtlasComposer::BandRows(int band) const {
+    return std::min(m_bandRows, m_side - band * m_bandRows);
+}
+
+int CAtlasComposer::RowsShownAbove(int atlasRow) const {
+    return static_cast<int>(std::partition_point(m_firstShown.begin(), m_firstShown.end(),
+                                                 [atlasRow](int shown) { return shown < atlasRow; }) -
+                            m_firstShown.begin());
+}
+
+int CAtlasComposer::FirstRowStillRead(int band) const {
+    const int top = band * m_bandRows;
+    return static_cast<int>(std::partition_point(m_lastShown.begin(), m_lastShown.end(),
+                                                 [top](int shown) { return shown < top; }) -
+                            m_lastShown.begin());
+}
+
+const int8_t* CAtlasComposer::CountRow(int y) const {
+    return m_counts.data() + static_cast<size_t>(y % m_capacity) * m_cut.areaWidth;
+}
+
+void CAtlasComposer::CountUpTo(int band) {
+    const int need = RowsShownAbove(band * m_bandRows + BandRows(band));
+    const int start = std::max(m_counted, FirstRowStillRead(band));
+    if (need <= start) {
+        return;
+    }
+    const int end = std::min(m_cut.areaHeight, std::max(need, start + kCountAhead));
+    const int parts = std::clamp(m_threads, 1, std::max(1, (end - start) / 64));
+    const size_t scratchBytes = 2 * static_cast<size_t>(m_cut.areaWidth);
+    std::vector<uint8_t> scratch(scratchBytes * parts);
+    RunShared(parts, [&, start, end, parts](int i) {
+        CountRows(m_cut, start + (end - start) * i / parts, start + (end - start) * (i + 1) / parts,
+                  m_counts.data(), m_capacity, scratch.data() + scratchBytes * i);
+    });
+    m_counted = end;
+}
+
+void CAtlasComposer::ComposeRows(int firstAtlasRow, int begin, int end, uint32_t* out, size_t stride) const {
+    const Board& cut = m_cut;
     const int qw = cut.cellWidth / 4;
     const int qh = cut.cellHeight / 4;
     for (int i = begin; i < end; ++i) {
-        const int atlasY = firstRow + i;
-        uint32_t* outRow = out + static_cast<size_t>(i) * side;
+        const int atlasY = firstAtlasRow + i;
+        uint32_t* outRow = out + static_cast<size_t>(i) * stride;
+        std::fill(outRow, outRow + m_side, 0u);
         for (int r = 0; r < cut.rows; ++r) {
             const int y = atlasY - r * qh;
-            const ScanWindow& rowWindow = windows[static_cast<size_t>(r) * cut.columns];
+            const Window& rowWindow = m_windows[static_cast<size_t>(r) * cut.columns];
             if (y < rowWindow.y0 || y >= rowWindow.y1) {
                 continue;
             }
-            const uint16_t* mapRow = cut.ownerMap + static_cast<size_t>(y) * cut.areaWidth;
-            const int8_t* countRow = counts + static_cast<size_t>(y) * cut.areaWidth;
-            const uint8_t* rgbRow = rgb.data + static_cast<size_t>(y) * rgb.width * 3;
+            const uint16_t* mapRow = cut.ownerMap.data() + static_cast<size_t>(y) * cut.areaWidth;
+            const int8_t* countRow = CountRow(y);
+            const uint8_t* rgbRow = m_rgb.data + static_cast<size_t>(y) * m_rgb.width * 3;
             for (int c = 0; c < cut.columns; ++c) {
                 const uint16_t n = static_cast<uint16_t>(r * cut.columns + c);
-                const ScanWindow& w = windows[n];
+                const Window& w = m_windows[n];
                 for (int x = w.x0; x < w.x1; ++x) {
                     if (mapRow[x] != n) {
                         continue;
@@ -200,7 +235,7 @@ void ComposeRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts,
                         const uint8_t* p = rgbRow + static_cast<size_t>(x) * 3;
                         outRow[x + c * qw] = 0xFF000000u | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
                     } else {
-                        outRow[x + c * qw] = ShadePixel(rgb, x, y, countRow[x]);
+                        outRow[x + c * qw] = ShadePixel(m_rgb, x, y, countRow[x]);
                     }
                 }
             }
@@ -208,30 +243,13 @@ void ComposeRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts,
     }
 }
 
-} // namespace
-
-void ComposeAtlasRows(const PieceCut& cut, const RgbView& rgb, const int8_t* counts, int side, int firstRow,
-                      int rowCount, uint32_t* out, int threads) {
-    std::vector<ScanWindow> windows;
-    windows.reserve(static_cast<size_t>(cut.columns) * cut.rows);
-    for (int r = 0; r < cut.rows; ++r) {
-        for (int c = 0; c < cut.columns; ++c) {
-            windows.push_back(WindowOf(cut, r, c));
-        }
-    }
-    const int parts = std::clamp(threads, 1, std::max(1, rowCount / 16));
-    if (parts == 1) {
-        ComposeRows(cut, rgb, counts, windows, side, firstRow, 0, rowCount, out);
-        return;
-    }
-    std::vector<std::thread> workers;
-    for (int i = 0; i < parts; ++i) {
-        workers.emplace_back(ComposeRows, std::cref(cut), std::cref(rgb), counts, std::cref(windows), side,
-                             firstRow, rowCount * i / parts, rowCount * (i + 1) / parts, out);
-    }
-    for (std::thread& t : workers) {
-        t.join();
-    }
+void CAtlasComposer::ComposeBand(int band, uint32_t* out, size_t stride) {
+    CountUpTo(band);
+    const int rowCount = BandRows(band);
+    const int parts = std::clamp(m_threads, 1, std::max(1, rowCount / 16));
+    RunShared(parts, [&, rowCount, parts](int i) {
+        ComposeRows(band * m_bandRows, rowCount * i / parts, rowCount * (i + 1) / parts, out, stride);
+    });
 }
 
 void ThumbnailSize(int width, int height, int& thumbWidth, int& thumbHeight) {
@@ -247,14 +265,15 @@ void ThumbnailSize(int width, int height, int& thumbWidth, int& thumbHeight) {
     thumbHeight = static_cast<int>(height * factor);
 }
 
-void ComposeThumbnail(const RgbView& scaled, int thumbWidth, int thumbHeight, uint32_t* texels) {
-    std::fill(texels, texels + kThumbnailSide * kThumbnailSide, 0xFFFFFFFFu);
+void ComposeThumbnail(const RgbView& scaled, int thumbWidth, int thumbHeight, uint32_t* texels,
+                      size_t stride) {
     const int left = ThumbnailLeft(thumbWidth);
     const int top = ThumbnailTop(thumbHeight);
-    for (int y = 0; y < thumbHeight; ++y) {
-        uint32_t* row = texels + static_cast<size_t>(top + y) * kThumbnailSide + left;
-        for (int x = 0; x < thumbWidth; ++x) {
-            row[x] = ShadePixel(scaled, x, y, 0);
+    for (int y = 0; y < kThumbnailSide; ++y) {
+        uint32_t* row = texels + static_cast<size_t>(y) * stride;
+        std::fill(row, row + kThumbnailSide, 0xFFFFFFFFu);
+        for (int x = 0; y >= top && y < top + thumbHeight && x < thumbWidth; ++x) {
+            row[left + x] = ShadePixel(scaled, x, y - top, 0);
         }
     }
 }

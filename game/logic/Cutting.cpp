@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-bool ComputeGrid(int width, int height, int count, Grid& grid, std::vector<int>* workingCounts) {
+bool ComputeGrid(int width, int height, int count, Board& grid, std::vector<int>* workingCounts) {
     int n = count;
     for (;;) {
         if (workingCounts) {
@@ -52,21 +52,23 @@ bool ComputeGrid(int width, int height, int count, Grid& grid, std::vector<int>*
     return true;
 }
 
-void PlaceGridLines(const Grid& grid, int32_t* colStart, int32_t* rowStart, const RandomSource& random) {
-    colStart[0] = 0;
+void PlaceGridLines(Board& grid, const RandomSource& random) {
+    std::vector<int32_t>& colStart = grid.colStart;
+    std::vector<int32_t>& rowStart = grid.rowStart;
+    colStart.assign(static_cast<size_t>(grid.columns), 0);
+    rowStart.assign(static_cast<size_t>(grid.rows), 0);
     for (int c = 1; c < grid.columns; ++c) {
         colStart[c] = random() % (grid.cellWidth / 4) + c * grid.cellWidth - grid.cellWidth / 8;
     }
-    rowStart[0] = 0;
     for (int r = 1; r < grid.rows; ++r) {
         rowStart[r] = random() % (grid.cellHeight / 4) + r * grid.cellHeight - grid.cellHeight / 8;
     }
 }
 
-void ChooseTabSides(int columns, int rows, uint8_t* tabMap, const RandomSource& random) {
-    const int64_t bytes = static_cast<int64_t>(columns) * rows * 2;
-    for (int64_t i = 0; i < bytes; ++i) {
-        tabMap[i] = (random() % 2 == 0) ? 1 : 0;
+void ChooseTabSides(Board& board, const RandomSource& random) {
+    board.tabMap.resize(static_cast<size_t>(board.columns) * board.rows * 2);
+    for (uint8_t& tab : board.tabMap) {
+        tab = (random() % 2 == 0) ? 1 : 0;
     }
 }
 
@@ -79,7 +81,7 @@ struct TabEllipse {
     uint16_t owner;
 };
 
-void PaintTab(const TabEllipse& e, const Grid& grid, uint16_t* ownerMap) {
+void PaintTab(const TabEllipse& e, const Board& grid, uint16_t* ownerMap) {
     // With cells of at least 48 pixels a window never leaves the area; the clamp only guards
     // the map against a grid that breaks that rule.
     const int x0 = std::max(e.x0, 0);
@@ -102,8 +104,12 @@ void PaintTab(const TabEllipse& e, const Grid& grid, uint16_t* ownerMap) {
 
 } // namespace
 
-void BuildOwnerMap(const Grid& grid, const int32_t* colStart, const int32_t* rowStart, const uint8_t* tabMap,
-                   uint16_t* ownerMap, const RandomSource& random) {
+void BuildOwnerMap(Board& grid, const RandomSource& random) {
+    grid.ownerMap.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
+    const int32_t* colStart = grid.colStart.data();
+    const int32_t* rowStart = grid.rowStart.data();
+    const uint8_t* tabMap = grid.tabMap.data();
+    uint16_t* ownerMap = grid.ownerMap.data();
     const int columns = grid.columns;
     const int rows = grid.rows;
     auto colEnd = [&](int c) { return c + 1 < columns ? colStart[c + 1] : grid.areaWidth; };

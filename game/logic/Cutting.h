@@ -3,6 +3,8 @@
 // passes (the game passes the C runtime's rand), drawn in exactly the order documented per call.
 #pragma once
 
+#include "game/logic/Board.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -17,40 +19,26 @@ constexpr int kLargestAtlasSide = 32768;
 // Piece numbers are 16 bits wide.
 constexpr int kMaxPieces = 65536;
 
-struct Grid {
-    int32_t columns = 0;
-    int32_t rows = 0;
-    int32_t cellWidth = 0;
-    int32_t cellHeight = 0;
-    int32_t pieceCount = 0;
-    int32_t areaWidth = 0;  // columns * cellWidth: the picture cropped to whole cells
-    int32_t areaHeight = 0; // rows * cellHeight
-    int32_t atlasNeedWidth = 0;
-    int32_t atlasNeedHeight = 0;
-    int32_t atlasSize = 0; // least power of two up to 32768 holding both needs; 0 if none does
-    float boardWidth = 0;
-    float boardHeight = 0;
-};
-
-// Chooses columns and rows for a width x height picture and a requested count. While a cell
+// Chooses columns and rows for a width x height picture and a requested count, and sets the
+// board's grid fields from them (pieceCount, the area cropped to whole cells, the atlas needs,
+// atlasSize, 0 when no power of two up to 32768 holds them, and the board size). While a cell
 // would be under 48 pixels on a side (or the grid would exceed 16-bit piece numbers) the working
 // count is lowered by a tenth and one; each working count tried is appended to workingCounts
 // when it is given. Returns false when the rounding gives 0 columns or rows (a very elongated
-// or very small picture, or a count below 1): the picture is refused, grid is left unspecified.
-bool ComputeGrid(int width, int height, int count, Grid& grid, std::vector<int>* workingCounts = nullptr);
+// or very small picture, or a count below 1): the picture is refused, the board is left unspecified.
+bool ComputeGrid(int width, int height, int count, Board& board, std::vector<int>* workingCounts = nullptr);
 
 // Left edges of the columns (columns entries) and top edges of the rows (rows entries), each inner
 // line shifted at random by -cell/8 ... cell/4 - 1 - cell/8. Draws columns - 1 numbers for the
 // columns, then rows - 1 for the rows.
-void PlaceGridLines(const Grid& grid, int32_t* colStart, int32_t* rowStart, const RandomSource& random);
+void PlaceGridLines(Board& board, const RandomSource& random);
 
-// Two bytes per cell, row-major: right edge, then bottom edge; 1 (even draw) = this cell's piece
+// tabMap: two bytes per cell, row-major: right edge, then bottom edge; 1 (even draw) = this cell's piece
 // owns the tab of that edge, 0 (odd draw) = the neighbour does. Draws 2 * columns * rows numbers.
-void ChooseTabSides(int columns, int rows, uint8_t* tabMap, const RandomSource& random);
+void ChooseTabSides(Board& board, const RandomSource& random);
 
 // Paints ownerMap (areaWidth x areaHeight, row-major): every pixel of a cell gets its piece
 // number, then every inner edge's tab, an ellipse on the neighbour's side of the edge, is painted
 // with its owner's number. Edges are taken row by row, column by column, right edge before
 // bottom edge; each draws four numbers (half length, focus spread, shift direction, shift).
-void BuildOwnerMap(const Grid& grid, const int32_t* colStart, const int32_t* rowStart, const uint8_t* tabMap,
-                   uint16_t* ownerMap, const RandomSource& random);
+void BuildOwnerMap(Board& board, const RandomSource& random);

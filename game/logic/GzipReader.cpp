@@ -11,14 +11,14 @@
 namespace {
 
 [[noreturn]] void Fail(const char* message) {
-    throw CSaveFileError{message, SAVE_LINE_STREAM};
+    throw CSaveFileError{message, LINE_LOAD_STREAM};
 }
 
 constexpr size_t kFileChunk = 1 << 20;
 
 } // namespace
 
-struct CGzipSource::Stream {
+struct CGzipFileSource::Stream {
     z_stream z{};
     bool inflating = false; // z is initialised
     bool gzip = false;      // false: the bytes are the content (after Start)
@@ -36,6 +36,8 @@ struct CGzipSource::Stream {
     ~Stream() {
         if (inflating)
             inflateEnd(&z);
+        if (file)
+            std::fclose(file);
     }
 
     uint64_t Offset(const uint8_t* p) const { return availEnd - avail + uint64_t(p - next); }
@@ -44,18 +46,21 @@ struct CGzipSource::Stream {
     bool More() {
         if (!file || inputDone)
             return false;
-        std::vector<uint8_t> joined(avail + kFileChunk);
-        if (avail > 0)
-            std::memcpy(joined.data(), next, avail);
-        const size_t got = std::fread(joined.data() + avail, 1, kFileChunk, file);
+        if (buffer.size() < avail + kFileChunk) {
+            std::vector<uint8_t> larger(avail + kFileChunk);
+            if (avail > 0)
+                std::memcpy(larger.data(), next, avail);
+            buffer.swap(larger);
+        } else if (avail > 0) {
+            std::memmove(buffer.data(), next, avail);
+        }
+        next = buffer.data();
+        const size_t got = std::fread(buffer.data() + avail, 1, kFileChunk, file);
         if (got == 0) {
             inputDone = true;
             return false;
         }
-        joined.resize(avail + got);
-        buffer.swap(joined);
-        next = buffer.data();
-        avail = buffer.size();
+        avail += got;
         availEnd += got;
         return true;
     }
@@ -128,19 +133,19 @@ struct CGzipSource::Stream {
     }
 };
 
-CGzipSource::CGzipSource(const uint8_t* data, size_t size) : m_s(new Stream) {
-    m_s->next = data;
-    m_s->avail = size;
-    m_s->availEnd = size;
+std::unique_ptr<CGzipFileSource> CGzipFileSource::Open(const std::string& path) {
+    auto stream = std::make_unique<Stream>();
+    stream->file = std::fopen(path.c_str(), "rb");
+    if (!stream->file)
+        return nullptr;
+    return std::unique_ptr<CGzipFileSource>(new CGzipFileSource(std::move(stream)));
 }
 
-CGzipSource::CGzipSource(FILE* file) : m_s(new Stream) {
-    m_s->file = file;
-}
+CGzipFileSource::CGzipFileSource(std::unique_ptr<Stream> stream) : m_s(std::move(stream)) {}
 
-CGzipSource::~CGzipSource() = default;
+CGzipFileSource::~CGzipFileSource() = default;
 
-void CGzipSource::Read(void* data, size_t n) {
+void CGzipFileSource::Read(void* data, size_t n) {
     Stream& s = *m_s;
     s.Start();
     uint8_t* out = static_cast<uint8_t*>(data);
@@ -160,7 +165,7 @@ void CGzipSource::Read(void* data, size_t n) {
     }
 }
 
-void CGzipSource::ExpectEnd() {
+void CGzipFileSource::ExpectEnd() {
     Stream& s = *m_s;
     s.Start();
     uint8_t extra;
@@ -168,10 +173,10 @@ void CGzipSource::ExpectEnd() {
         Fail(kSaveTrailingData);
 }
 
-GzipIndex CGzipSource::TakeIndex() {
+GzipIndex CGzipFileSource::TakeIndex() {
     Stream& s = *m_s;
     GzipIndex index;
-    if (!s.file || !s.gzip || !s.ended || !s.oneMember)
+    if (!s.gzip || !s.ended || !s.oneMember)
         return index;
     // The file as it is now identifies it later: its size and last eight bytes.
     if (fseeko(s.file, 0, SEEK_END) != 0)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-bool HitTestPiece(const BoardGrid& grid, float bx, float by, const BoardPiece& p) {
+bool HitTestPiece(const Board& grid, float bx, float by, const BoardPiece& p) {
     float fx = bx - p.x;
     float fy = by - p.y;
     // Offsets this far out cannot land in the area whatever the cell start; rejecting them first
@@ -19,7 +19,7 @@ bool HitTestPiece(const BoardGrid& grid, float bx, float by, const BoardPiece& p
     return grid.ownerMap[static_cast<size_t>(py) * grid.areaWidth + px] == p.number;
 }
 
-int FindPieceAt(const BoardGrid& grid, const std::vector<BoardPiece>& pieces, float bx, float by) {
+int FindPieceAt(const Board& grid, const std::vector<BoardPiece>& pieces, float bx, float by) {
     for (size_t i = pieces.size(); i-- > 0;) {
         if (HitTestPiece(grid, bx, by, pieces[i]))
             return static_cast<int>(i);
@@ -39,7 +39,7 @@ void MoveToBottom(std::vector<BoardPiece>& pieces, size_t index) {
     std::rotate(pieces.begin(), pieces.begin() + index, pieces.begin() + index + 1);
 }
 
-int FindSnapTarget(const BoardGrid& grid, std::vector<BoardPiece>& pieces) {
+int FindSnapTarget(const Board& grid, std::vector<BoardPiece>& pieces) {
     if (pieces.empty())
         return -1;
     BoardPiece& d = pieces.back();
@@ -54,16 +54,16 @@ int FindSnapTarget(const BoardGrid& grid, std::vector<BoardPiece>& pieces) {
         float dy = d.y - q.y;
         if (rD == rQ) {
             if (cD == cQ + 1)
-                dx -= static_cast<float>(grid.ColumnWidth(cQ));
+                dx -= static_cast<float>(grid.columnWidth(cQ));
             else if (cD == cQ - 1)
-                dx += static_cast<float>(grid.ColumnWidth(cD));
+                dx += static_cast<float>(grid.columnWidth(cD));
             else
                 continue;
         } else if (cD == cQ) {
             if (rD == rQ + 1)
-                dy -= static_cast<float>(grid.RowHeight(rQ));
+                dy -= static_cast<float>(grid.rowHeight(rQ));
             else if (rD == rQ - 1)
-                dy += static_cast<float>(grid.RowHeight(rD));
+                dy += static_cast<float>(grid.rowHeight(rD));
             else
                 continue;
         } else {
@@ -78,7 +78,7 @@ int FindSnapTarget(const BoardGrid& grid, std::vector<BoardPiece>& pieces) {
     return -1;
 }
 
-bool IsSolved(const BoardGrid& grid, const std::vector<BoardPiece>& pieces) {
+bool IsSolved(const Board& grid, const std::vector<BoardPiece>& pieces) {
     auto first =
         std::find_if(pieces.begin(), pieces.end(), [](const BoardPiece& p) { return p.number == 0; });
     if (first == pieces.end())
@@ -160,12 +160,12 @@ void FillIdentityRamp(uint16_t red[256], uint16_t green[256], uint16_t blue[256]
         red[i] = green[i] = blue[i] = static_cast<uint16_t>(i * 257);
 }
 
-PieceQuad ComputePieceQuad(const BoardGrid& grid, const BoardPiece& p, float dx, float dy, float scrollX,
+PieceQuad ComputePieceQuad(const Board& grid, const BoardPiece& p, float dx, float dy, float scrollX,
                            float scrollY) {
     const int c = grid.ColumnOf(p);
     const int r = grid.RowOf(p);
-    const int cw = grid.ColumnWidth(c);
-    const int rh = grid.RowHeight(r);
+    const int cw = grid.columnWidth(c);
+    const int rh = grid.rowHeight(r);
     const int tw = grid.cellWidth / 4;
     const int th = grid.cellHeight / 4;
 
@@ -179,7 +179,7 @@ PieceQuad ComputePieceQuad(const BoardGrid& grid, const BoardPiece& p, float dx,
     q.s1 = q.s0 + cw - 2;
     q.t1 = q.t0 + rh - 2;
 
-    const uint8_t* cell = grid.tabMap + (static_cast<size_t>(r) * grid.columns + c) * 2;
+    const uint8_t* cell = grid.tabMap.data() + (static_cast<size_t>(r) * grid.columns + c) * 2;
     if (c > 0 && cell[-2] == 0) {
         q.x0 -= static_cast<float>(tw);
         q.s0 -= tw;

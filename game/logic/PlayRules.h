@@ -3,38 +3,19 @@
 // clock, the flash ramp and the geometry of a piece quad. No device, no window.
 #pragma once
 
-#include "game/Board.h"
+#include "game/logic/Board.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// The grid and maps of one puzzle as the rules read them; pointers are borrowed from the board.
-struct BoardGrid {
-    int32_t columns = 0;
-    int32_t rows = 0;
-    int32_t areaWidth = 0;
-    int32_t areaHeight = 0;
-    int32_t cellWidth = 0;
-    int32_t cellHeight = 0;
-    const int32_t* colStart = nullptr;  // columns entries
-    const int32_t* rowStart = nullptr;  // rows entries
-    const uint16_t* ownerMap = nullptr; // areaWidth x areaHeight, row-major
-    const uint8_t* tabMap = nullptr;    // columns x rows x 2: right-edge byte, bottom-edge byte
-
-    int ColumnWidth(int c) const { return (c + 1 < columns ? colStart[c + 1] : areaWidth) - colStart[c]; }
-    int RowHeight(int r) const { return (r + 1 < rows ? rowStart[r + 1] : areaHeight) - rowStart[r]; }
-    int ColumnOf(const BoardPiece& p) const { return p.number % columns; }
-    int RowOf(const BoardPiece& p) const { return p.number / columns; }
-};
-
 // Whether board point (bx, by) falls on one of p's own pixels (tabs included, the parts of its
 // cell that belong to neighbours excluded). False outside the puzzle area.
-bool HitTestPiece(const BoardGrid& grid, float bx, float by, const BoardPiece& p);
+bool HitTestPiece(const Board& grid, float bx, float by, const BoardPiece& p);
 
 // Index of the topmost piece hit at board point (bx, by), testing from the last element down;
 // -1 when none is hit.
-int FindPieceAt(const BoardGrid& grid, const std::vector<BoardPiece>& pieces, float bx, float by);
+int FindPieceAt(const Board& grid, const std::vector<BoardPiece>& pieces, float bx, float by);
 
 // Move one element to the end / the front; the other elements keep their order.
 void MoveToTop(std::vector<BoardPiece>& pieces, size_t index);
@@ -43,11 +24,11 @@ void MoveToBottom(std::vector<BoardPiece>& pieces, size_t index);
 // Snap test for the last element D: the first grid neighbour of D from the front of the list
 // that lies within 8 pixels (inclusive, both axes) of its place beside D. On success D is moved
 // exactly into place and the neighbour's index is returned; otherwise -1 and D is untouched.
-int FindSnapTarget(const BoardGrid& grid, std::vector<BoardPiece>& pieces);
+int FindSnapTarget(const Board& grid, std::vector<BoardPiece>& pieces);
 
 // Every piece lies less than 8 pixels (both axes) off its place relative to piece 0. An empty
 // list or one without piece 0 is not solved.
-bool IsSolved(const BoardGrid& grid, const std::vector<BoardPiece>& pieces);
+bool IsSolved(const Board& grid, const std::vector<BoardPiece>& pieces);
 
 // Joined pieces stay at the front in their order; loose pieces follow in reverse order; while
 // dragging, the last element is left out of the shuffle and stays last.
@@ -86,7 +67,7 @@ struct PieceQuad {
     float x0, y0, x1, y1;
     int s0, t0, s1, t1;
 };
-PieceQuad ComputePieceQuad(const BoardGrid& grid, const BoardPiece& p, float dx, float dy, float scrollX,
+PieceQuad ComputePieceQuad(const Board& grid, const BoardPiece& p, float dx, float dy, float scrollX,
                            float scrollY);
 
 // Whether any part of the quad can reach the 800 x 600 frame.

@@ -2,11 +2,9 @@
 
 #include "game/logic/Cutting.h"
 
-#include <zlib.h>
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -15,9 +13,6 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-const char* const kShortFile = kSaveShortFile;
-const char* const kDamagedStream = kSaveDamagedStream;
-const char* const kTrailingData = kSaveTrailingData;
 const char* const kBadGridLines = "Uszkodzony plik z zapisaną grą: nieprawidłowe położenie linii siatki";
 const char* const kBadOwner = "Uszkodzony plik z zapisaną grą: nieprawidłowy numer elementu w mapie pikseli";
 const char* const kBadThumbSize = "Uszkodzony plik z zapisaną grą: nieprawidłowy rozmiar miniaturki";
@@ -45,22 +40,9 @@ bool IsPowerOfTwo(int64_t v) {
     return v > 0 && (v & (v - 1)) == 0;
 }
 
-// Grid line positions as the cutting places them: line 0 at 0, line i within cell/8 before
-// i * cell and cell/4 - cell/8 - 1 after it, each after the one before and inside the area.
-bool GridLinesValid(const int32_t* start, int count, int cell, int area) {
-    if (start[0] != 0)
-        return false;
-    for (int i = 1; i < count; ++i) {
-        int64_t low = int64_t{i} * cell - cell / 8;
-        if (start[i] < low || start[i] > low + cell / 4 - 1 || start[i] <= start[i - 1] || start[i] >= area)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
-uint64_t SaveContentSize(const SaveHeader& h) {
+uint64_t SaveContentSize(const Board& h) {
     uint64_t c = static_cast<uint64_t>(h.columns), r = static_cast<uint64_t>(h.rows);
     uint64_t w = static_cast<uint64_t>(h.areaWidth), hh = static_cast<uint64_t>(h.areaHeight);
     uint64_t s = static_cast<uint64_t>(h.atlasSize), n = static_cast<uint64_t>(h.pieceCount);
@@ -68,7 +50,7 @@ uint64_t SaveContentSize(const SaveHeader& h) {
            12 * n;
 }
 
-void EncodeSaveHeader(const SaveHeader& h, uint8_t out[kSaveHeaderBytes]) {
+void EncodeSaveHeader(const Board& h, uint8_t out[kSaveHeaderBytes]) {
     uint8_t* p = out;
     for (int32_t v : {h.pieceCount, h.atlasSize, h.areaWidth, h.areaHeight, h.columns, h.rows, h.cellWidth,
                       h.cellHeight, h.atlasNeedWidth, h.atlasNeedHeight})
@@ -78,19 +60,21 @@ void EncodeSaveHeader(const SaveHeader& h, uint8_t out[kSaveHeaderBytes]) {
     Put(p, h.playTime);
 }
 
-SaveHeader DecodeSaveHeader(const uint8_t in[kSaveHeaderBytes]) {
+namespace {
+
+void DecodeSaveHeader(const uint8_t in[kSaveHeaderBytes], Board& h) {
     const uint8_t* p = in;
-    SaveHeader h;
     for (int32_t* v : {&h.pieceCount, &h.atlasSize, &h.areaWidth, &h.areaHeight, &h.columns, &h.rows,
                        &h.cellWidth, &h.cellHeight, &h.atlasNeedWidth, &h.atlasNeedHeight})
         *v = Get<int32_t>(p);
     h.boardWidth = Get<float>(p);
     h.boardHeight = Get<float>(p);
     h.playTime = Get<uint64_t>(p);
-    return h;
 }
 
-const char* CheckSaveHeader(const SaveHeader& h, const SaveLimits& limits) {
+} // namespace
+
+const char* CheckSaveHeader(const Board& h, const SaveLimits& limits) {
     if (h.columns < 1 || h.rows < 1 || h.cellWidth < kMinCellSide || h.cellHeight < kMinCellSide)
         return "Uszkodzony plik z zapisaną grą: nieprawidłowy podział na elementy";
     const int64_t cells = int64_t{h.columns} * h.rows;
@@ -110,234 +94,158 @@ const char* CheckSaveHeader(const SaveHeader& h, const SaveLimits& limits) {
     return nullptr;
 }
 
+// ---- pixels ----
+
+void CMemoryPixels::Create(SaveImage image, int side) {
+    if (image == SaveImage::Atlas)
+        atlasSide = side;
+    (image == SaveImage::Atlas ? atlas : thumbnail).assign(4 * size_t(side) * size_t(side), 0);
+}
+
+uint8_t* CMemoryPixels::Lock(SaveImage image, int first, int, ptrdiff_t& pitch) {
+    const bool isAtlas = image == SaveImage::Atlas;
+    pitch = 4 * ptrdiff_t(isAtlas ? atlasSide : kSaveThumbnailSide);
+    return (isAtlas ? atlas : thumbnail).data() + first * pitch;
+}
+
+int AtlasBandRows(int atlasSize) {
+    return std::max(1, int((4u << 20) / (4 * size_t(atlasSize))));
+}
+
 // ---- sources ----
 
 void CMemorySource::Read(void* data, size_t n) {
-    if (n > size_ - pos_)
-        Fail(kShortFile, SAVE_LINE_STREAM);
-    std::memcpy(data, data_ + pos_, n);
-    pos_ += n;
+    if (n > m_size - m_pos)
+        Fail(kSaveShortFile, LINE_LOAD_STREAM);
+    std::memcpy(data, m_data + m_pos, n);
+    m_pos += n;
 }
 
 void CMemorySource::ExpectEnd() {
-    if (pos_ != size_)
-        Fail(kTrailingData, SAVE_LINE_STREAM);
+    if (m_pos != m_size)
+        Fail(kSaveTrailingData, LINE_LOAD_STREAM);
 }
 
-struct CGzipMemorySource::Stream {
-    z_stream z{};
-};
-
-CGzipMemorySource::CGzipMemorySource(const uint8_t* data, size_t size) : s_(new Stream) {
-    s_->z.next_in = const_cast<Bytef*>(data);
-    s_->z.avail_in = static_cast<uInt>(std::min<size_t>(size, UINT_MAX));
-    if (inflateInit2(&s_->z, 15 + 16) != Z_OK) {
-        delete s_;
-        throw std::bad_alloc();
-    }
-}
-
-CGzipMemorySource::~CGzipMemorySource() {
-    inflateEnd(&s_->z);
-    delete s_;
-}
-
-void CGzipMemorySource::Read(void* data, size_t n) {
-    uint8_t* out = static_cast<uint8_t*>(data);
-    while (n > 0) {
-        if (ended_)
-            Fail(kShortFile, SAVE_LINE_STREAM);
-        z_stream& z = s_->z;
-        z.next_out = out;
-        z.avail_out = static_cast<uInt>(std::min<size_t>(n, UINT_MAX));
-        int rc = inflate(&z, Z_NO_FLUSH);
-        size_t produced = static_cast<size_t>(z.next_out - out);
-        out += produced;
-        n -= produced;
-        if (rc == Z_STREAM_END) {
-            // Like gzread: another member may follow; anything else after the stream is ignored.
-            if (z.avail_in >= 2 && z.next_in[0] == 0x1f && z.next_in[1] == 0x8b)
-                inflateReset(&z);
-            else
-                ended_ = true;
-        } else if (rc == Z_BUF_ERROR || (rc == Z_OK && produced == 0 && z.avail_in == 0)) {
-            Fail(kShortFile, SAVE_LINE_STREAM);
-        } else if (rc != Z_OK) {
-            Fail(kDamagedStream, SAVE_LINE_STREAM);
-        }
-    }
-}
-
-void CGzipMemorySource::ExpectEnd() {
-    uint8_t extra;
-    while (!ended_) {
-        z_stream& z = s_->z;
-        z.next_out = &extra;
-        z.avail_out = 1;
-        int rc = inflate(&z, Z_NO_FLUSH);
-        if (z.avail_out == 0)
-            Fail(kTrailingData, SAVE_LINE_STREAM);
-        if (rc == Z_STREAM_END)
-            ended_ = true;
-        else if (rc == Z_BUF_ERROR || (rc == Z_OK && z.avail_in == 0))
-            Fail(kShortFile, SAVE_LINE_STREAM);
-        else if (rc != Z_OK)
-            Fail(kDamagedStream, SAVE_LINE_STREAM);
-    }
-    // A second member that holds more content is content after the end too.
-    if (s_->z.avail_in >= 2 && s_->z.next_in[0] == 0x1f && s_->z.next_in[1] == 0x8b)
-        Fail(kTrailingData, SAVE_LINE_STREAM);
-}
-
-CGzipFileSource::CGzipFileSource(void* gzFile) : file_(gzFile) {}
+// ---- the whole game ----
 
 namespace {
 
-[[noreturn]] void FailGz(gzFile f) {
-    int err = Z_OK;
-    gzerror(f, &err);
-    // A stream cut short is zlib's Z_BUF_ERROR; anything else is damage.
-    Fail(err == Z_OK || err == Z_BUF_ERROR ? kShortFile : kDamagedStream, SAVE_LINE_STREAM);
+// One band of rows of an image, locked while the object lives.
+class CBand {
+  public:
+    CBand(CSavePixels& pixels, SaveImage image, int first, int count)
+        : m_pixels(pixels), m_image(image), m_bits(pixels.Lock(image, first, count, m_pitch)) {}
+    ~CBand() { m_pixels.Unlock(m_image); }
+    CBand(const CBand&) = delete;
+    CBand& operator=(const CBand&) = delete;
+
+    uint8_t* Row(int r) const { return m_bits + r * m_pitch; }
+
+  private:
+    CSavePixels& m_pixels;
+    SaveImage m_image;
+    ptrdiff_t m_pitch = 0;
+    uint8_t* m_bits;
+};
+
+// Calls visit(band, rows, bytes per row) for the thumbnail at once and for the atlas band by band.
+template <typename Visit> void ForEachBand(const Board& board, Visit visit) {
+    visit(SaveImage::Thumbnail, 0, kSaveThumbnailSide, 4 * size_t{kSaveThumbnailSide});
+    const int side = board.atlasSize;
+    for (int first = 0; first < side; first += AtlasBandRows(side))
+        visit(SaveImage::Atlas, first, std::min(AtlasBandRows(side), side - first), 4 * size_t(side));
+}
+
+// Grid line positions as the cutting places them: line 0 at 0, line i within cell/8 before
+// i * cell and cell/4 - cell/8 - 1 after it, each after the one before and inside the area.
+bool GridLinesValid(const std::vector<int32_t>& start, int cell, int area) {
+    if (start[0] != 0)
+        return false;
+    for (size_t i = 1; i < start.size(); ++i) {
+        int64_t low = int64_t(i) * cell - cell / 8;
+        if (start[i] < low || start[i] > low + cell / 4 - 1 || start[i] <= start[i - 1] || start[i] >= area)
+            return false;
+    }
+    return true;
+}
+
+template <typename T> void ReadVector(CSaveSource& src, std::vector<T>& v, size_t count) {
+    v.resize(count);
+    src.Read(v.data(), count * sizeof(T));
 }
 
 } // namespace
 
-void CGzipFileSource::Read(void* data, size_t n) {
-    gzFile f = static_cast<gzFile>(file_);
-    uint8_t* out = static_cast<uint8_t*>(data);
-    while (n > 0) {
-        unsigned chunk = static_cast<unsigned>(std::min<size_t>(n, 1u << 30));
-        int got = gzread(f, out, chunk);
-        if (got <= 0)
-            FailGz(f);
-        out += got;
-        n -= static_cast<size_t>(got);
-    }
-}
-
-void CGzipFileSource::ExpectEnd() {
-    gzFile f = static_cast<gzFile>(file_);
-    uint8_t extra;
-    int got = gzread(f, &extra, 1);
-    if (got > 0)
-        Fail(kTrailingData, SAVE_LINE_STREAM);
-    int err = Z_OK;
-    gzerror(f, &err);
-    if (got < 0 || err != Z_OK)
-        FailGz(f);
-}
-
-// ---- reading steps ----
-
-SaveHeader ReadSaveHeader(CSaveSource& src, const SaveLimits& limits) {
+void ReadSavedGame(CSaveSource& src, Board& board, CSavePixels& pixels, const SaveLimits& limits) {
     uint8_t bytes[kSaveHeaderBytes];
     src.Read(bytes, sizeof bytes);
-    SaveHeader h = DecodeSaveHeader(bytes);
-    if (const char* problem = CheckSaveHeader(h, limits))
-        Fail(problem, SAVE_LINE_HEADER);
-    return h;
-}
+    DecodeSaveHeader(bytes, board);
+    if (const char* problem = CheckSaveHeader(board, limits))
+        Fail(problem, LINE_LOAD_HEADER);
 
-void ReadSaveGrid(CSaveSource& src, const SaveHeader& h, int32_t* colStart, int32_t* rowStart,
-                  uint8_t* tabMap, uint16_t* ownerMap) {
-    src.Read(colStart, 4 * size_t(h.columns));
-    src.Read(rowStart, 4 * size_t(h.rows));
-    if (!GridLinesValid(colStart, h.columns, h.cellWidth, h.areaWidth) ||
-        !GridLinesValid(rowStart, h.rows, h.cellHeight, h.areaHeight))
-        Fail(kBadGridLines, SAVE_LINE_GRID);
-    src.Read(tabMap, 2 * size_t(h.columns) * size_t(h.rows));
-    const size_t pixels = size_t(h.areaWidth) * size_t(h.areaHeight);
-    src.Read(ownerMap, 2 * pixels);
-    uint16_t highest = 0;
-    for (size_t i = 0; i < pixels; ++i)
-        highest = std::max(highest, ownerMap[i]);
-    if (pixels > 0 && highest >= h.pieceCount)
-        Fail(kBadOwner, SAVE_LINE_OWNERS);
-}
+    ReadVector(src, board.colStart, size_t(board.columns));
+    ReadVector(src, board.rowStart, size_t(board.rows));
+    if (!GridLinesValid(board.colStart, board.cellWidth, board.areaWidth) ||
+        !GridLinesValid(board.rowStart, board.cellHeight, board.areaHeight))
+        Fail(kBadGridLines, LINE_LOAD_GRID);
+    ReadVector(src, board.tabMap, 2 * size_t(board.columns) * size_t(board.rows));
+    ReadVector(src, board.ownerMap, size_t(board.areaWidth) * size_t(board.areaHeight));
+    const uint16_t highest = *std::max_element(board.ownerMap.begin(), board.ownerMap.end());
+    if (highest >= board.pieceCount)
+        Fail(kBadOwner, LINE_LOAD_OWNERS);
 
-void ReadThumbnailSize(CSaveSource& src, int32_t& width, int32_t& height) {
     int32_t sizes[2];
     src.Read(sizes, sizeof sizes);
     if (sizes[0] < 1 || sizes[0] > kSaveThumbnailSide || sizes[1] < 1 || sizes[1] > kSaveThumbnailSide)
-        Fail(kBadThumbSize, SAVE_LINE_THUMB);
-    width = sizes[0];
-    height = sizes[1];
-}
+        Fail(kBadThumbSize, LINE_LOAD_THUMB);
+    board.thumbWidth = sizes[0];
+    board.thumbHeight = sizes[1];
 
-void ReadPixelRows(CSaveSource& src, uint8_t* bits, ptrdiff_t pitch, size_t rowBytes, int rows) {
-    for (int r = 0; r < rows; ++r)
-        src.Read(bits + r * pitch, rowBytes);
-}
+    pixels.Create(SaveImage::Thumbnail, kSaveThumbnailSide);
+    bool atlasCreated = false;
+    ForEachBand(board, [&](SaveImage image, int first, int count, size_t rowBytes) {
+        if (image == SaveImage::Atlas && !atlasCreated) {
+            pixels.Create(SaveImage::Atlas, board.atlasSize);
+            atlasCreated = true;
+        }
+        const CBand band(pixels, image, first, count);
+        for (int r = 0; r < count; ++r)
+            src.Read(band.Row(r), rowBytes);
+    });
 
-std::vector<BoardPiece> ReadSavePieces(CSaveSource& src, const SaveHeader& h) {
-    std::vector<BoardPiece> pieces(static_cast<size_t>(h.pieceCount));
-    src.Read(pieces.data(), pieces.size() * sizeof(BoardPiece));
+    std::vector<BoardPiece> pieces;
+    ReadVector(src, pieces, size_t(board.pieceCount));
     std::vector<bool> seen(pieces.size());
     for (const BoardPiece& p : pieces) {
-        if (p.number >= h.pieceCount)
-            Fail(kBadPieceNumber, SAVE_LINE_PIECES);
+        if (p.number >= board.pieceCount)
+            Fail(kBadPieceNumber, LINE_LOAD_PIECES);
         if (seen[p.number])
-            Fail(kPieceTwice, SAVE_LINE_PIECES);
+            Fail(kPieceTwice, LINE_LOAD_PIECES);
         seen[p.number] = true;
         if (p.joined > 1 || !std::isfinite(p.x) || !std::isfinite(p.y))
-            Fail(kBadPiece, SAVE_LINE_PIECES);
+            Fail(kBadPiece, LINE_LOAD_PIECES);
     }
-    return pieces;
-}
-
-// ---- writing ----
-
-void WriteSaveGrid(CSaveSink& sink, const SaveHeader& h, const int32_t* colStart, const int32_t* rowStart,
-                   const uint8_t* tabMap, const uint16_t* ownerMap) {
-    uint8_t bytes[kSaveHeaderBytes];
-    EncodeSaveHeader(h, bytes);
-    sink.Write(bytes, sizeof bytes);
-    sink.Write(colStart, 4 * size_t(h.columns));
-    sink.Write(rowStart, 4 * size_t(h.rows));
-    sink.Write(tabMap, 2 * size_t(h.columns) * size_t(h.rows));
-    sink.Write(ownerMap, 2 * size_t(h.areaWidth) * size_t(h.areaHeight));
-}
-
-void WriteThumbnailSize(CSaveSink& sink, int32_t width, int32_t height) {
-    const int32_t sizes[2] = {width, height};
-    sink.Write(sizes, sizeof sizes);
-}
-
-void WritePixelRows(CSaveSink& sink, const uint8_t* bits, ptrdiff_t pitch, size_t rowBytes, int rows) {
-    for (int r = 0; r < rows; ++r)
-        sink.Write(bits + r * pitch, rowBytes);
-}
-
-void WriteSavePieces(CSaveSink& sink, const BoardPiece* pieces, size_t count) {
-    sink.Write(pieces, count * sizeof(BoardPiece));
-}
-
-void WriteSaveData(CSaveSink& sink, const SaveData& d) {
-    const SaveHeader& h = d.header;
-    WriteSaveGrid(sink, h, d.colStart.data(), d.rowStart.data(), d.tabMap.data(), d.ownerMap.data());
-    WriteThumbnailSize(sink, d.thumbWidth, d.thumbHeight);
-    WritePixelRows(sink, d.thumbnail.data(), 4 * kSaveThumbnailSide, 4 * kSaveThumbnailSide,
-                   kSaveThumbnailSide);
-    WritePixelRows(sink, d.atlas.data(), 4 * ptrdiff_t(h.atlasSize), 4 * size_t(h.atlasSize), h.atlasSize);
-    WriteSavePieces(sink, d.pieces.data(), d.pieces.size());
-}
-
-SaveData ReadSaveData(CSaveSource& src, const SaveLimits& limits) {
-    SaveData d;
-    SaveHeader& h = d.header;
-    h = ReadSaveHeader(src, limits);
-    d.colStart.resize(size_t(h.columns));
-    d.rowStart.resize(size_t(h.rows));
-    d.tabMap.resize(2 * size_t(h.columns) * size_t(h.rows));
-    d.ownerMap.resize(size_t(h.areaWidth) * size_t(h.areaHeight));
-    ReadSaveGrid(src, h, d.colStart.data(), d.rowStart.data(), d.tabMap.data(), d.ownerMap.data());
-    ReadThumbnailSize(src, d.thumbWidth, d.thumbHeight);
-    d.thumbnail.resize(kThumbnailBytes);
-    ReadPixelRows(src, d.thumbnail.data(), 4 * kSaveThumbnailSide, 4 * kSaveThumbnailSide,
-                  kSaveThumbnailSide);
-    d.atlas.resize(4 * size_t(h.atlasSize) * size_t(h.atlasSize));
-    ReadPixelRows(src, d.atlas.data(), 4 * ptrdiff_t(h.atlasSize), 4 * size_t(h.atlasSize), h.atlasSize);
-    d.pieces = ReadSavePieces(src, h);
     src.ExpectEnd();
-    return d;
+    board.pieces.insert(board.pieces.end(), pieces.begin(), pieces.end());
+}
+
+void WriteSavedGame(CSaveSink& sink, const Board& board, CSavePixels& pixels) {
+    uint8_t bytes[kSaveHeaderBytes];
+    EncodeSaveHeader(board, bytes);
+    sink.Write(bytes, sizeof bytes);
+    sink.Write(board.colStart.data(), 4 * size_t(board.columns));
+    sink.Write(board.rowStart.data(), 4 * size_t(board.rows));
+    sink.Write(board.tabMap.data(), 2 * size_t(board.columns) * size_t(board.rows));
+    sink.Write(board.ownerMap.data(), 2 * size_t(board.areaWidth) * size_t(board.areaHeight));
+    const int32_t sizes[2] = {board.thumbWidth, board.thumbHeight};
+    sink.Write(sizes, sizeof sizes);
+    ForEachBand(board, [&](SaveImage image, int first, int count, size_t rowBytes) {
+        if (image == SaveImage::Atlas && sink.Skip(rowBytes * size_t(count)))
+            return;
+        const CBand band(pixels, image, first, count);
+        for (int r = 0; r < count; ++r)
+            sink.Write(band.Row(r), rowBytes);
+    });
+    sink.Write(board.pieces.data(),
+               std::min(board.pieces.size(), size_t(board.pieceCount)) * sizeof(BoardPiece));
 }

@@ -1,20 +1,23 @@
 // The saved-game file: a gzip stream whose content is, little-endian and without any header of
 // its own, the fixed fields (56 bytes), colStart, rowStart, tabMap, ownerMap, the thumbnail's two
 // sizes and its 512 rows of 2048 bytes, the atlas's S rows of 4*S bytes, and the 12-byte piece
-// records from the bottom of the stack to the top.
+// records from the bottom of the stack to the top. One writer and one reader serve the game, the
+// tests, the benchmark and the fuzzer.
 //
 // The reader trusts nothing: every size is checked against the others and against SaveLimits
 // before anything is allocated, every value that later code uses as an index is range-checked,
 // and a short read, a damaged stream or bytes after the content fail the load with
-// CSaveFileError. Pixels travel as row pointers and a pitch, so textures reach this code as
-// locked memory and the code needs no device.
+// CSaveFileError. Pixels travel through a CSavePixels, which hands out rows a band at a time, so
+// textures are filled and read in place and this code needs no device.
 #pragma once
 
-#include "game/Board.h"
+#include "game/logic/Board.h"
 #include "game/logic/GzipWriter.h"
+#include "game/logic/LogLines.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,23 +27,6 @@ constexpr int kSaveThumbnailSide = 512;
 constexpr size_t kSaveHeaderBytes = 56;
 constexpr size_t kThumbnailBytes = size_t{kSaveThumbnailSide} * kSaveThumbnailSide * 4;
 
-// The fixed fields, in file order.
-struct SaveHeader {
-    int32_t pieceCount = 0;
-    int32_t atlasSize = 0;
-    int32_t areaWidth = 0;
-    int32_t areaHeight = 0;
-    int32_t columns = 0;
-    int32_t rows = 0;
-    int32_t cellWidth = 0;
-    int32_t cellHeight = 0;
-    int32_t atlasNeedWidth = 0;
-    int32_t atlasNeedHeight = 0;
-    float boardWidth = 0;
-    float boardHeight = 0;
-    uint64_t playTime = 0;
-};
-
 // What the reader accepts at most. The defaults cover every game the cutting can make from a
 // picture whose atlas fits the largest texture the layer supports (16384 texels a side).
 struct SaveLimits {
@@ -48,36 +34,57 @@ struct SaveLimits {
     int32_t maxPieces = 65536; // piece numbers are 16 bits
 };
 
-// A failed load: message (Windows-1250 text) and the line its log entry names.
+// The stream failures, logged at LINE_LOAD_STREAM.
+inline constexpr const char* kSaveShortFile = "Uszkodzony plik z zapisaną grą: plik jest za krótki";
+inline constexpr const char* kSaveDamagedStream = "Uszkodzony plik z zapisaną grą: błąd w skompresowanych danych";
+inline constexpr const char* kSaveTrailingData = "Uszkodzony plik z zapisaną grą: dane za końcem zapisanej gry";
+
+// A failed load: message (Windows-1250 text) and the line its log entry names (LINE_LOAD_...).
 struct CSaveFileError {
     const char* message;
     int line;
 };
 
-// The stream failures, all logged at SAVE_LINE_STREAM.
-inline constexpr const char* kSaveShortFile = "Uszkodzony plik z zapisaną grą: plik jest za krótki";
-inline constexpr const char* kSaveDamagedStream = "Uszkodzony plik z zapisaną grą: błąd w skompresowanych danych";
-inline constexpr const char* kSaveTrailingData = "Uszkodzony plik z zapisaną grą: dane za końcem zapisanej gry";
+// Bytes of the whole content for the board's fields (valid fields only).
+uint64_t SaveContentSize(const Board& board);
 
-// Log lines of the load failures found by the checks.
-enum SaveErrorLine {
-    SAVE_LINE_STREAM = 1890, // short file, damaged gzip stream, bytes after the content
-    SAVE_LINE_HEADER = 1891, // fixed fields that disagree
-    SAVE_LINE_GRID = 1892,   // colStart or rowStart
-    SAVE_LINE_OWNERS = 1893, // ownerMap
-    SAVE_LINE_THUMB = 1894,  // thumbnail sizes
-    SAVE_LINE_PIECES = 1895, // piece records
+// The 56 bytes of the fixed fields, and their check: null when they agree with each other and
+// with the limits, else what is wrong.
+void EncodeSaveHeader(const Board& board, uint8_t out[kSaveHeaderBytes]);
+const char* CheckSaveHeader(const Board& board, const SaveLimits& limits);
+
+// ---- pixels ----
+
+enum class SaveImage { Thumbnail, Atlas };
+
+// The two textures' rows as the writer reads them and the reader fills them: 4 bytes a texel,
+// the thumbnail 512 texels a side, the atlas atlasSize. Rows are asked for in bands: the
+// thumbnail at once, the atlas about 4 MB at a time.
+class CSavePixels {
+  public:
+    virtual ~CSavePixels() = default;
+    // The reader calls it once for each image, before its rows.
+    virtual void Create(SaveImage image, int side) = 0;
+    // Rows first ... first + count - 1, `pitch` bytes apart, valid until Unlock. Throws when the
+    // rows cannot be had.
+    virtual uint8_t* Lock(SaveImage image, int first, int count, ptrdiff_t& pitch) = 0;
+    virtual void Unlock(SaveImage image) = 0;
 };
 
-// Bytes of the whole content for these fields (valid fields only).
-uint64_t SaveContentSize(const SaveHeader& h);
+// Both images in memory, rows without padding.
+class CMemoryPixels : public CSavePixels {
+  public:
+    void Create(SaveImage image, int side) override;
+    uint8_t* Lock(SaveImage image, int first, int count, ptrdiff_t& pitch) override;
+    void Unlock(SaveImage) override {}
 
-// The 56 bytes of the fixed fields.
-void EncodeSaveHeader(const SaveHeader& h, uint8_t out[kSaveHeaderBytes]);
-SaveHeader DecodeSaveHeader(const uint8_t in[kSaveHeaderBytes]);
+    int atlasSide = 0;
+    std::vector<uint8_t> thumbnail; // 512 rows of 2048 bytes
+    std::vector<uint8_t> atlas;     // atlasSide rows of 4 * atlasSide bytes
+};
 
-// Null when the fields agree with each other and with the limits, else what is wrong.
-const char* CheckSaveHeader(const SaveHeader& h, const SaveLimits& limits);
+// Rows of the atlas handed over at a time: about 4 MB.
+int AtlasBandRows(int atlasSize);
 
 // ---- reading ----
 
@@ -95,75 +102,20 @@ class CSaveSource {
 // Uncompressed content in memory.
 class CMemorySource : public CSaveSource {
   public:
-    CMemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    CMemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
     void Read(void* data, size_t n) override;
     void ExpectEnd() override;
 
   private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
 };
 
-// A gzip stream in memory, inflated as it is read.
-class CGzipMemorySource : public CSaveSource {
-  public:
-    CGzipMemorySource(const uint8_t* data, size_t size);
-    ~CGzipMemorySource() override;
-    void Read(void* data, size_t n) override;
-    void ExpectEnd() override;
+// ---- the whole game ----
 
-  private:
-    struct Stream;
-    Stream* s_;
-    bool ended_ = false;
-};
-
-// A gzip file opened by the caller with gzopen(path, "rb"); the caller closes it.
-class CGzipFileSource : public CSaveSource {
-  public:
-    explicit CGzipFileSource(void* gzFile);
-    void Read(void* data, size_t n) override;
-    void ExpectEnd() override;
-
-  private:
-    void* file_;
-};
-
-// The reading steps in file order. Each checks what it read; the arrays and rows are those of
-// the header that ReadSaveHeader returned, allocated by the caller after it returned.
-SaveHeader ReadSaveHeader(CSaveSource& src, const SaveLimits& limits);
-void ReadSaveGrid(CSaveSource& src, const SaveHeader& h, int32_t* colStart, int32_t* rowStart,
-                  uint8_t* tabMap, uint16_t* ownerMap);
-// The two thumbnail sizes, each 1 to 512.
-void ReadThumbnailSize(CSaveSource& src, int32_t& width, int32_t& height);
-// rows rows of rowBytes each into bits + row * pitch.
-void ReadPixelRows(CSaveSource& src, uint8_t* bits, ptrdiff_t pitch, size_t rowBytes, int rows);
-// pieceCount records; numbers 0 ... pieceCount - 1 each once, joined 0 or 1, finite positions.
-std::vector<BoardPiece> ReadSavePieces(CSaveSource& src, const SaveHeader& h);
-
-// ---- writing ----
-
-// The fixed fields, colStart, rowStart, tabMap and ownerMap.
-void WriteSaveGrid(CSaveSink& sink, const SaveHeader& h, const int32_t* colStart, const int32_t* rowStart,
-                   const uint8_t* tabMap, const uint16_t* ownerMap);
-void WriteThumbnailSize(CSaveSink& sink, int32_t width, int32_t height);
-// rows rows of rowBytes each from bits + row * pitch (the pitch padding is not written).
-void WritePixelRows(CSaveSink& sink, const uint8_t* bits, ptrdiff_t pitch, size_t rowBytes, int rows);
-void WriteSavePieces(CSaveSink& sink, const BoardPiece* pieces, size_t count);
-
-// ---- a whole board in memory (tests, benchmark, fuzzing) ----
-
-struct SaveData {
-    SaveHeader header;
-    std::vector<int32_t> colStart, rowStart;
-    std::vector<uint8_t> tabMap;
-    std::vector<uint16_t> ownerMap;
-    int32_t thumbWidth = 0, thumbHeight = 0;
-    std::vector<uint8_t> thumbnail; // 512 rows of 2048 bytes
-    std::vector<uint8_t> atlas;     // S rows of 4*S bytes
-    std::vector<BoardPiece> pieces;
-};
-
-void WriteSaveData(CSaveSink& sink, const SaveData& d);
-SaveData ReadSaveData(CSaveSource& src, const SaveLimits& limits = {});
+// Fills board (fixed fields, grid, maps, thumbnail size, pieces) and the two images.
+void ReadSavedGame(CSaveSource& src, Board& board, CSavePixels& pixels, const SaveLimits& limits = {});
+// Writes board and the two images; at most pieceCount pieces. Before each band of the atlas the
+// sink is asked to Skip it; a band it already holds is neither locked nor written.
+void WriteSavedGame(CSaveSink& sink, const Board& board, CSavePixels& pixels);

@@ -1,6 +1,7 @@
 #include "game/logic/Scatter.h"
 
-void ScatterPieces(const Grid& grid, std::vector<BoardPiece>& pieces, const RandomSource& random) {
+void ScatterPieces(Board& grid, const RandomSource& random) {
+    std::vector<BoardPiece>& pieces = grid.pieces;
     const float scale = 1.0f / 32767.0f;
     pieces.reserve(pieces.size() + static_cast<size_t>(grid.pieceCount));
     for (int i = 0; i < grid.pieceCount; ++i) {

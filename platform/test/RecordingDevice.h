@@ -7,12 +7,15 @@
 //
 // A device records every call in order. Each draw keeps a snapshot of the state it was drawn
 // with (stage-0 texture and states, sampler-0 filters and addressing, FVF, render states, render
-// target) and a copy of its vertices read as 28-byte screen vertices. Reference counts follow
-// Direct3D: every resource (and every font) holds one reference to its device while it lives, so
-// the device's last Release returns the number of references still held by live resources.
+// target) and a copy of its vertices read as 28-byte screen vertices. Reference counts, loss and
+// reset and lock checks are Direct3D's, shared with the OpenGL device (platform/d3d9rules); every
+// font also holds one reference to its device while it lives.
 #pragma once
 
 #include "platform/D3DX9.h"
+#include "platform/d3d9rules/Counted.h"
+#include "platform/d3d9rules/Checks.h"
+#include "platform/d3d9rules/Loss.h"
 
 #include <cstddef>
 #include <functional>
@@ -112,7 +115,7 @@ struct RecordedText {
 // Failure knobs of one device. Settings take effect from the next call.
 struct DeviceKnobs {
     bool failCreateTexture = false;
-    UINT maxTextureSize = 0;       // > 0: textures wider or higher than this are refused
+    UINT maxTextureSize = 0;       // > 0: the device's limit instead of 8192 (larger: D3DERR_INVALIDCALL)
     int failCreateTextureCall = 0; // > 0: the Nth CreateTexture call (counted from 1) fails
     HRESULT createTextureError = D3DERR_OUTOFVIDEOMEMORY;
     bool failLockRect = false; // LockRect of any texture fails with D3DERR_INVALIDCALL
@@ -133,7 +136,7 @@ class CRecordingVertexBuffer;
 class CRecordingSurface;
 class CRecordingDirect3D;
 
-class CRecordingDevice : public IDirect3DDevice9 {
+class CRecordingDevice : public d3d9rules::CCounted<IDirect3DDevice9> {
   public:
     // Made with new; the device deletes itself when Release brings its count to 0. The count
     // starts at 1. The presentation parameters give the back buffer's size.
@@ -145,11 +148,11 @@ class CRecordingDevice : public IDirect3DDevice9 {
     // Loses the device: Present reports D3DERR_DEVICELOST, TestCooperativeLevel reports lost, then
     // not-reset (see knobs), and Reset restores it unless default-pool resources remain.
     void LoseDevice();
-    bool IsLost() const { return lost_; }
+    bool IsLost() const { return m_loss.Lost(); }
 
-    const std::vector<RecordedCall>& Calls() const { return calls_; }
-    const std::vector<RecordedDraw>& Draws() const { return draws_; }
-    const std::vector<RecordedText>& Texts() const { return texts_; }
+    const std::vector<RecordedCall>& Calls() const { return m_calls; }
+    const std::vector<RecordedDraw>& Draws() const { return m_draws; }
+    const std::vector<RecordedText>& Texts() const { return m_texts; }
     // The calls of one kind, in order.
     std::vector<RecordedCall> CallsOf(CallKind kind) const;
     // Describe() of every call, in order.
@@ -157,28 +160,23 @@ class CRecordingDevice : public IDirect3DDevice9 {
     // Forgets the calls, draws and texts recorded so far; state, resources and knobs stay.
     void ClearRecording();
 
-    ULONG RefCount() const { return refs_; }
-    int LiveTextures() const { return liveTextures_; }
-    int LiveVertexBuffers() const { return liveBuffers_; }
-    int LiveDefaultPoolResources() const { return liveDefault_; }
-    const D3DPRESENT_PARAMETERS& Parameters() const { return parameters_; }
+    int LiveTextures() const { return m_liveTextures; }
+    int LiveVertexBuffers() const { return m_liveBuffers; }
+    int LiveDefaultPoolResources() const { return m_loss.DefaultPoolResources(); }
+    const D3DPRESENT_PARAMETERS& Parameters() const { return m_parameters; }
     // The last ramp and flags SetGammaRamp was given, the number of calls, and every ramp in order.
-    const D3DGAMMARAMP& GammaRamp() const { return gammaRamps_.empty() ? noRamp_ : gammaRamps_.back(); }
-    DWORD GammaRampFlags() const { return gammaFlags_; }
-    int GammaRampCalls() const { return static_cast<int>(gammaRamps_.size()); }
-    const std::vector<D3DGAMMARAMP>& GammaRamps() const { return gammaRamps_; }
+    const D3DGAMMARAMP& GammaRamp() const { return m_gammaRamps.empty() ? m_noRamp : m_gammaRamps.back(); }
+    DWORD GammaRampFlags() const { return m_gammaFlags; }
+    int GammaRampCalls() const { return static_cast<int>(m_gammaRamps.size()); }
+    const std::vector<D3DGAMMARAMP>& GammaRamps() const { return m_gammaRamps; }
     IDirect3DSurface9* BackBuffer() const;
-    IDirect3DSurface9* CurrentRenderTarget() const { return renderTarget_; }
-    bool InScene() const { return inScene_; }
+    IDirect3DSurface9* CurrentRenderTarget() const { return m_renderTarget; }
+    bool InScene() const { return m_inScene; }
     // The current value of a state, defaults included.
-    DWORD StageState(D3DTEXTURESTAGESTATETYPE type) const { return stage_.at(type); }
-    DWORD SamplerState(D3DSAMPLERSTATETYPE type) const { return sampler_.at(type); }
-    DWORD RenderState(D3DRENDERSTATETYPE type) const { return render_.at(type); }
-    IDirect3DBaseTexture9* CurrentTexture() const { return texture_; }
-
-    // IUnknown
-    ULONG AddRef() override;
-    ULONG Release() override;
+    DWORD StageState(D3DTEXTURESTAGESTATETYPE type) const { return m_stage.at(type); }
+    DWORD SamplerState(D3DSAMPLERSTATETYPE type) const { return m_sampler.at(type); }
+    DWORD RenderState(D3DRENDERSTATETYPE type) const { return m_render.at(type); }
+    IDirect3DBaseTexture9* CurrentTexture() const { return m_texture; }
 
     // IDirect3DDevice9
     HRESULT TestCooperativeLevel() override;
@@ -210,6 +208,7 @@ class CRecordingDevice : public IDirect3DDevice9 {
 
     // Used by the recording font and the resources; not for tests. For CreateFont, text carries
     // only the LOGFONT.
+    UINT MaxTextureSize() const { return knobs.maxTextureSize > 0 ? knobs.maxTextureSize : 8192; }
     void RecordFontCall(CallKind kind, ID3DXFont* font, const RecordedText* text, HRESULT result);
     void ResourceCreated(D3DRESOURCETYPE type, D3DPOOL pool);
     void ResourceDestroyed(D3DRESOURCETYPE type, D3DPOOL pool, const void* resource);
@@ -223,59 +222,52 @@ class CRecordingDevice : public IDirect3DDevice9 {
     void ResetStates();
     DrawState Snapshot() const;
 
-    ULONG refs_ = 1;
-    IDirect3D9* direct3d_;
-    D3DPRESENT_PARAMETERS parameters_{};
-    std::vector<RecordedCall> calls_;
-    std::vector<RecordedDraw> draws_;
-    std::vector<RecordedText> texts_;
-    bool lost_ = false;
-    int lostTestsLeft_ = 0;
-    bool inScene_ = false;
-    int createTextureCalls_ = 0;
-    int presentCalls_ = 0;
-    int liveTextures_ = 0;
-    int liveBuffers_ = 0;
-    int liveDefault_ = 0;
-    std::vector<D3DGAMMARAMP> gammaRamps_;
-    DWORD gammaFlags_ = 0;
-    D3DGAMMARAMP noRamp_{};
-    CRecordingSurface* backBuffer_;
-    IDirect3DSurface9* renderTarget_;
-    IDirect3DBaseTexture9* texture_ = nullptr;
-    CRecordingVertexBuffer* stream_ = nullptr;
-    UINT streamOffset_ = 0;
-    UINT streamStride_ = 0;
-    DWORD fvf_ = 0;
-    std::map<DWORD, DWORD> stage_, sampler_, render_;
+    IDirect3D9* m_direct3d;
+    D3DPRESENT_PARAMETERS m_parameters{};
+    std::vector<RecordedCall> m_calls;
+    std::vector<RecordedDraw> m_draws;
+    std::vector<RecordedText> m_texts;
+    d3d9rules::CLossState m_loss;
+    bool m_inScene = false;
+    int m_createTextureCalls = 0;
+    int m_presentCalls = 0;
+    int m_liveTextures = 0;
+    int m_liveBuffers = 0;
+    std::vector<D3DGAMMARAMP> m_gammaRamps;
+    DWORD m_gammaFlags = 0;
+    D3DGAMMARAMP m_noRamp{};
+    CRecordingSurface* m_backBuffer;
+    IDirect3DSurface9* m_renderTarget;
+    IDirect3DBaseTexture9* m_texture = nullptr;
+    CRecordingVertexBuffer* m_stream = nullptr;
+    UINT m_streamOffset = 0;
+    UINT m_streamStride = 0;
+    DWORD m_fvf = 0;
+    std::map<DWORD, DWORD> m_stage, m_sampler, m_render;
 
     friend class CRecordingSurface;
 };
 
 // A texture of the recording device: every level is real memory, 4 bytes a texel (whatever the
 // format), and keeps its content between locks. Levels 0 means the full chain down to 1 x 1.
-class CRecordingTexture : public IDirect3DTexture9 {
+class CRecordingTexture : public d3d9rules::CDeviceChild<IDirect3DTexture9, CRecordingDevice> {
   public:
     CRecordingTexture(CRecordingDevice* device, UINT width, UINT height, UINT levels, DWORD usage,
                       D3DFORMAT format, D3DPOOL pool);
 
     UINT Width(UINT level = 0) const;
     UINT Height(UINT level = 0) const;
-    DWORD Usage() const { return usage_; }
-    D3DFORMAT Format() const { return format_; }
-    D3DPOOL Pool() const { return pool_; }
-    bool IsLocked(UINT level = 0) const { return locked_.at(level); }
+    DWORD Usage() const { return m_usage; }
+    D3DFORMAT Format() const { return m_format; }
+    D3DPOOL Pool() const { return m_pool; }
+    bool IsLocked(UINT level = 0) const { return m_locked.at(level); }
     // Texel (x, y) of a level as 0xAARRGGBB; std::out_of_range outside the level.
     DWORD Texel(UINT x, UINT y, UINT level = 0) const;
     // The level's bytes, rows Width * 4 bytes apart.
-    const std::vector<BYTE>& Bits(UINT level = 0) const { return bits_.at(level); }
-    ULONG RefCount() const { return refs_; }
+    const std::vector<BYTE>& Bits(UINT level = 0) const { return m_bits.at(level); }
 
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
-    DWORD GetLevelCount() override { return static_cast<DWORD>(bits_.size()); }
+    DWORD GetLevelCount() override { return static_cast<DWORD>(m_bits.size()); }
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
     HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) override;
@@ -285,29 +277,24 @@ class CRecordingTexture : public IDirect3DTexture9 {
     ~CRecordingTexture() override;
 
   private:
-    ULONG refs_ = 1;
-    CRecordingDevice* device_;
-    UINT width_, height_;
-    DWORD usage_;
-    D3DFORMAT format_;
-    D3DPOOL pool_;
-    std::vector<std::vector<BYTE>> bits_;
-    std::vector<bool> locked_;
-    std::vector<CRecordingSurface*> surfaces_;
+    UINT m_width, m_height;
+    DWORD m_usage;
+    D3DFORMAT m_format;
+    D3DPOOL m_pool;
+    std::vector<std::vector<BYTE>> m_bits;
+    std::vector<bool> m_locked;
+    std::vector<CRecordingSurface*> m_surfaces;
 };
 
-class CRecordingVertexBuffer : public IDirect3DVertexBuffer9 {
+class CRecordingVertexBuffer : public d3d9rules::CDeviceChild<IDirect3DVertexBuffer9, CRecordingDevice> {
   public:
     CRecordingVertexBuffer(CRecordingDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 
-    const std::vector<BYTE>& Bytes() const { return bytes_; }
-    bool IsLocked() const { return locked_; }
-    DWORD Fvf() const { return fvf_; }
-    D3DPOOL Pool() const { return pool_; }
+    const std::vector<BYTE>& Bytes() const { return m_bytes; }
+    bool IsLocked() const { return m_locks.Locked(); }
+    DWORD Fvf() const { return m_fvf; }
+    D3DPOOL Pool() const { return m_pool; }
 
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override;
@@ -316,30 +303,22 @@ class CRecordingVertexBuffer : public IDirect3DVertexBuffer9 {
     ~CRecordingVertexBuffer() override;
 
   private:
-    ULONG refs_ = 1;
-    CRecordingDevice* device_;
-    std::vector<BYTE> bytes_;
-    DWORD usage_;
-    DWORD fvf_;
-    D3DPOOL pool_;
-    bool locked_ = false;
+    std::vector<BYTE> m_bytes;
+    DWORD m_usage;
+    DWORD m_fvf;
+    D3DPOOL m_pool;
+    d3d9rules::CBufferLocks m_locks;
 };
 
-// A surface: the back buffer of a device, or one level of a texture. A level's references are
-// its texture's (AddRef and Release forward to it); the back buffer holds one device reference
-// while anyone outside the device holds it.
-class CRecordingSurface : public IDirect3DSurface9 {
+// A surface: the back buffer of a device (no texture), or one level of a texture.
+class CRecordingSurface : public d3d9rules::CSurfaceRefs<CRecordingDevice, CRecordingTexture> {
   public:
     CRecordingSurface(CRecordingDevice* device, CRecordingTexture* texture, UINT level, UINT width,
                       UINT height);
 
-    CRecordingTexture* Texture() const { return texture_; }
-    UINT Level() const { return level_; }
+    CRecordingTexture* Texture() const { return Container(); }
+    UINT Level() const { return m_level; }
 
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
     HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
 
   private:
@@ -347,11 +326,8 @@ class CRecordingSurface : public IDirect3DSurface9 {
     friend class CRecordingTexture;
     ~CRecordingSurface() override = default;
 
-    CRecordingDevice* device_;
-    CRecordingTexture* texture_;
-    UINT level_;
-    UINT width_, height_;
-    ULONG outsideRefs_ = 0;
+    UINT m_level;
+    UINT m_width, m_height;
 };
 
 // One CreateDevice call as CRecordingDirect3D received it.
@@ -364,15 +340,12 @@ struct DeviceRequest {
     HRESULT result;
 };
 
-class CRecordingDirect3D : public IDirect3D9 {
+class CRecordingDirect3D : public d3d9rules::CCounted<IDirect3D9> {
   public:
     CRecordingDirect3D() = default;
 
-    ULONG RefCount() const { return refs_; }
-    const std::vector<DeviceRequest>& Requests() const { return requests_; }
+    const std::vector<DeviceRequest>& Requests() const { return m_requests; }
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
@@ -382,8 +355,7 @@ class CRecordingDirect3D : public IDirect3D9 {
     ~CRecordingDirect3D() override;
 
   private:
-    ULONG refs_ = 1;
-    std::vector<DeviceRequest> requests_;
+    std::vector<DeviceRequest> m_requests;
 };
 
 // Process-wide settings of the doubles, read when an object is made.

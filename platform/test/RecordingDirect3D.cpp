@@ -7,17 +7,6 @@ CRecordingDirect3D::~CRecordingDirect3D() {
         g_pLastRecordingDirect3D = nullptr;
 }
 
-ULONG CRecordingDirect3D::AddRef() {
-    return ++refs_;
-}
-
-ULONG CRecordingDirect3D::Release() {
-    ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT CRecordingDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
     if (!mode || adapter != D3DADAPTER_DEFAULT)
         return D3DERR_INVALIDCALL;
@@ -48,7 +37,7 @@ HRESULT CRecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND foc
         hr = g_recordingSettings.createDeviceError;
     DeviceRequest request{
         adapter, type, focusWindow, behaviorFlags, parameters ? *parameters : D3DPRESENT_PARAMETERS{}, hr};
-    requests_.push_back(request);
+    m_requests.push_back(request);
     g_deviceRequests.push_back(request);
     if (device)
         *device = nullptr;

@@ -7,35 +7,27 @@
 
 namespace {
 
-class CRecordingFont : public ID3DXFont {
+class CRecordingFont : public d3d9rules::CCounted<ID3DXFont> {
   public:
     CRecordingFont(IDirect3DDevice9* device, const LOGFONTA& logFont)
-        : device_(device), recorder_(dynamic_cast<CRecordingDevice*>(device)), logFont_(logFont) {
-        device_->AddRef();
-    }
-
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
+        : m_device(device), m_recorder(dynamic_cast<CRecordingDevice*>(device)), m_logFont(logFont) {
+        m_device->AddRef();
     }
 
     HRESULT Begin() override {
-        if (recorder_)
-            recorder_->RecordFontCall(CallKind::FontBegin, this, nullptr, D3D_OK);
+        if (m_recorder)
+            m_recorder->RecordFontCall(CallKind::FontBegin, this, nullptr, D3D_OK);
         return D3D_OK;
     }
 
     HRESULT End() override {
-        if (recorder_)
-            recorder_->RecordFontCall(CallKind::FontEnd, this, nullptr, D3D_OK);
+        if (m_recorder)
+            m_recorder->RecordFontCall(CallKind::FontEnd, this, nullptr, D3D_OK);
         return D3D_OK;
     }
 
     INT DrawTextA(LPCSTR text, INT count, LPRECT rect, DWORD format, D3DCOLOR color) override {
-        RecordedText record{this, logFont_, {}, count, rect ? *rect : RECT{}, format, color};
+        RecordedText record{this, m_logFont, {}, count, rect ? *rect : RECT{}, format, color};
         if (text) {
             // A byte count may stop short of the end, and the text need not end in a zero.
             size_t length = count >= 0 ? strnlen(text, static_cast<size_t>(count)) : std::strlen(text);
@@ -44,24 +36,23 @@ class CRecordingFont : public ID3DXFont {
         INT height = 0;
         if (!record.text.empty()) {
             // The cell height of the font, a line per line break unless single-line.
-            INT cell = logFont_.lfHeight > 0 ? logFont_.lfHeight : (-logFont_.lfHeight * 6 + 4) / 5;
+            INT cell = m_logFont.lfHeight > 0 ? m_logFont.lfHeight : (-m_logFont.lfHeight * 6 + 4) / 5;
             INT lines = 1;
             if (!(format & DT_SINGLELINE))
                 lines += static_cast<INT>(std::count(record.text.begin(), record.text.end(), '\n'));
             height = cell * lines;
         }
-        if (recorder_)
-            recorder_->RecordFontCall(CallKind::FontDrawText, this, &record, D3D_OK);
+        if (m_recorder)
+            m_recorder->RecordFontCall(CallKind::FontDrawText, this, &record, D3D_OK);
         return height;
     }
 
   private:
-    ~CRecordingFont() override { device_->Release(); }
+    ~CRecordingFont() override { m_device->Release(); }
 
-    ULONG refs_ = 1;
-    IDirect3DDevice9* device_;
-    CRecordingDevice* recorder_;
-    LOGFONTA logFont_;
+    IDirect3DDevice9* m_device;
+    CRecordingDevice* m_recorder;
+    LOGFONTA m_logFont;
 };
 
 } // namespace

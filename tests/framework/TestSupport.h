@@ -19,24 +19,24 @@ namespace test {
 
 class ScratchFolder {
   public:
-    ScratchFolder() : previous_(std::filesystem::current_path()) {
+    ScratchFolder() : m_previous(std::filesystem::current_path()) {
         char pattern[] = "/tmp/framework_test_XXXXXX";
-        path_ = mkdtemp(pattern);
-        std::filesystem::current_path(path_);
+        m_path = mkdtemp(pattern);
+        std::filesystem::current_path(m_path);
     }
     ~ScratchFolder() {
-        std::filesystem::current_path(previous_);
+        std::filesystem::current_path(m_previous);
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return m_path; }
     // A path inside the folder.
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
   private:
-    std::filesystem::path previous_;
-    std::string path_;
+    std::filesystem::path m_previous;
+    std::string m_path;
 };
 
 inline std::string ReadWholeFile(const std::string& path) {

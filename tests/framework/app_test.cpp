@@ -21,7 +21,7 @@ const int kForceDummyVideo = (setenv("SDL_VIDEODRIVER", "dummy", 0), 0);
 
 class TestApp : public CApp {
   public:
-    explicit TestApp(const std::string& className) : name_(className) { m_className = name_.c_str(); }
+    explicit TestApp(const std::string& className) : m_name(className) { m_className = m_name.c_str(); }
     // An app whose loop never ran tears its device down like the loop's end would.
     ~TestApp() override {
         if (m_device)
@@ -80,7 +80,7 @@ class TestApp : public CApp {
     bool canStart = true;
 
   private:
-    std::string name_;
+    std::string m_name;
 };
 
 // A fresh window class name per app: classes stay registered for the life of the process.
@@ -206,52 +206,50 @@ TEST_F(AppTest, RefusedHardwareVertexProcessingFallsBackToSoftware) {
     EXPECT_EQ(app.updates.size(), 1u);
 }
 
-TEST_F(AppTest, NoDeviceAtAllIsLoggedAndReleasesDirect3D) {
-    g_recordingSettings.refuseDevices = true;
-    TestApp app(NextClassName());
-    try {
-        app.Init(nullptr, "-w");
-        FAIL() << "Init returned";
-    } catch (const CError& error) {
-        EXPECT_EQ(error.kind, ERR_DIRECTX);
-        EXPECT_STREQ(error.message, "Nie można utworzyć urządzenia");
-        EXPECT_STREQ(error.sourceFile, "App.cpp");
-        EXPECT_EQ(error.line, 211);
-        EXPECT_EQ(error.resultCode, g_recordingSettings.createDeviceError);
-    }
-    EXPECT_EQ(g_deviceRequests.size(), 2u);
-    EXPECT_EQ(app.m_direct3d, nullptr);
-    EXPECT_EQ(g_pLastRecordingDirect3D, nullptr);
-    EXPECT_NE(test::ReadWholeFile("Errors.log").find("  Wiersz     : 211\r\n"), std::string::npos);
-}
-
-TEST_F(AppTest, MissingDirect3DIsANormalError) {
-    g_recordingSettings.direct3DUnavailable = true;
-    TestApp app(NextClassName());
-    try {
-        app.Init(nullptr, "-w");
-        FAIL() << "Init returned";
-    } catch (const CError& error) {
-        EXPECT_EQ(error.kind, ERR_NORMAL);
-        EXPECT_STREQ(error.message, "Nie można utworzyć obiektu Direct3D 9.");
-        EXPECT_EQ(error.line, 81);
-    }
-    EXPECT_TRUE(app.hooks.empty());
-}
-
-TEST_F(AppTest, TakenWindowClassIsAWin32Error) {
-    std::string name = NextClassName();
-    TestApp first(name);
+// Each start-up failure is logged with its kind, message and line, and no hook runs after it.
+TEST_F(AppTest, StartUpFailuresAreLoggedAndReleaseDirect3D) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int kind;
+        const char* message;
+        int line;
+        size_t deviceRequests;
+    };
+    std::string taken = NextClassName();
+    TestApp first(taken);
     ASSERT_TRUE(first.Init(nullptr, "-w"));
-    TestApp second(name);
-    try {
-        second.Init(nullptr, "-w");
-        FAIL() << "Init returned";
-    } catch (const CError& error) {
-        EXPECT_EQ(error.kind, ERR_WIN32);
-        EXPECT_STREQ(error.message, "Nie można zarejestrować klasy okna");
-        EXPECT_EQ(error.line, 87);
-        EXPECT_EQ(error.systemError, static_cast<uint32_t>(ERROR_CLASS_ALREADY_EXISTS));
+    const Case cases[] = {
+        {"no device", [] { g_recordingSettings.refuseDevices = true; }, ERR_DIRECTX,
+         "Nie można utworzyć urządzenia", 211, 2},
+        {"no Direct3D", [] { g_recordingSettings.direct3DUnavailable = true; }, ERR_NORMAL,
+         "Nie można utworzyć obiektu Direct3D 9.", 81, 0},
+        {"window class taken", [] {}, ERR_WIN32, "Nie można zarejestrować klasy okna", 87, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_deviceRequests.clear();
+        c.arrange();
+        TestApp app(c.kind == ERR_WIN32 ? taken : NextClassName());
+        try {
+            app.Init(nullptr, "-w");
+            ADD_FAILURE() << "Init returned";
+        } catch (const CError& error) {
+            EXPECT_EQ(error.kind, c.kind);
+            EXPECT_STREQ(error.message, c.message);
+            EXPECT_STREQ(error.sourceFile, "App.cpp");
+            EXPECT_EQ(error.line, c.line);
+            EXPECT_EQ(error.resultCode, c.kind == ERR_DIRECTX ? g_recordingSettings.createDeviceError : 0);
+            EXPECT_EQ(error.systemError, c.kind == ERR_WIN32 ? uint32_t(ERROR_CLASS_ALREADY_EXISTS) : 0u);
+        }
+        EXPECT_EQ(g_deviceRequests.size(), c.deviceRequests);
+        // A window failure leaves Direct3D to the destructor.
+        EXPECT_TRUE(c.kind == ERR_WIN32 || app.m_direct3d == nullptr);
+        EXPECT_EQ(app.hooks, c.kind == ERR_DIRECTX ? std::vector<std::string>{"OnWindowCreated"}
+                                                   : std::vector<std::string>{});
+        EXPECT_NE(test::ReadWholeFile("Errors.log").find("  Wiersz     : " + std::to_string(c.line) + "\r\n"),
+                  std::string::npos);
+        g_recordingSettings.refuseDevices = g_recordingSettings.direct3DUnavailable = false;
     }
 }
 
@@ -264,26 +262,23 @@ TEST_F(AppTest, RefusedStartCreatesNothing) {
     EXPECT_FALSE(app.m_active);
 }
 
-TEST_F(AppTest, FailedCreateResourcesDeletesThemAndReleasesTheDevice) {
-    TestApp app(NextClassName());
-    app.onCreateResources = [] { throw CError(ERR_NORMAL, "x", "test", 1, 0); };
-    EXPECT_THROW(app.Init(nullptr, "-w"), CError);
-    EXPECT_EQ(app.hooks, (std::vector<std::string>{"OnWindowCreated", "CreateResources", "DeleteResources"}));
-    EXPECT_EQ(app.m_device, nullptr);
-    EXPECT_EQ(g_pLastRecordingDevice, nullptr);
-    EXPECT_EQ(app.m_direct3d, nullptr);
+// A failed CreateResources or RestoreDeviceObjects undoes what ran before it and tears the
+// device and Direct3D down.
+TEST_F(AppTest, FailedCreateOrRestoreUndoesItsStepsAndReleasesTheDevice) {
+    using V = std::vector<std::string>;
+    for (bool inRestore : {false, true}) {
+        TestApp app(NextClassName());
+        auto fail = [] { throw CError(ERR_NORMAL, "x", "test", 1, 0); };
+        (inRestore ? app.onRestore : app.onCreateResources) = fail;
+        EXPECT_THROW(app.Init(nullptr, "-w"), CError);
+        EXPECT_EQ(app.hooks, inRestore ? (V{"OnWindowCreated", "CreateResources", "RestoreDeviceObjects",
+                                            "InvalidateDeviceObjects", "DeleteResources"})
+                                       : (V{"OnWindowCreated", "CreateResources", "DeleteResources"}));
+        EXPECT_EQ(app.m_device, nullptr);
+        EXPECT_EQ(g_pLastRecordingDevice, nullptr);
+        EXPECT_EQ(app.m_direct3d, nullptr);
+    }
     EXPECT_TRUE(beeps.empty());
-}
-
-TEST_F(AppTest, FailedRestoreInvalidatesThenTearsTheDeviceDown) {
-    TestApp app(NextClassName());
-    app.onRestore = [] { throw CError(ERR_NORMAL, "x", "test", 1, 0); };
-    EXPECT_THROW(app.Init(nullptr, "-w"), CError);
-    EXPECT_EQ(app.hooks,
-              (std::vector<std::string>{"OnWindowCreated", "CreateResources", "RestoreDeviceObjects",
-                                        "InvalidateDeviceObjects", "DeleteResources"}));
-    EXPECT_EQ(g_pLastRecordingDevice, nullptr);
-    EXPECT_EQ(app.m_direct3d, nullptr);
 }
 
 TEST_F(AppTest, FrameRateCountsWindowsOfMoreThanOneSecond) {

@@ -48,17 +48,19 @@ class IntroTest : public ::testing::Test {
         device->ClearRecording();
     }
 
-    std::vector<RecordedVertex> Vertices() {
-        auto* buffer = static_cast<CRecordingVertexBuffer*>(intro->vertexBuffer);
-        std::vector<RecordedVertex> vertices(36);
-        EXPECT_EQ(buffer->Bytes().size(), 36 * sizeof(RecordedVertex));
-        std::memcpy(vertices.data(), buffer->Bytes().data(), 36 * sizeof(RecordedVertex));
-        return vertices;
+    // The frame's two draws: the logo, then the words' six rectangles over it.
+    const std::vector<RecordedDraw>& Render() {
+        device->BeginScene();
+        device->ClearRecording();
+        intro->Render();
+        device->EndScene();
+        EXPECT_EQ(device->Draws().size(), 2u);
+        return device->Draws();
     }
 
     // Checks the six rectangles at a time when they are shifted by offset times the start offset.
-    void ExpectRectangles(float offsetFactor, bool peak) {
-        std::vector<RecordedVertex> v = Vertices();
+    void ExpectRectangles(const std::vector<RecordedVertex>& v, float offsetFactor, bool peak) {
+        ASSERT_EQ(v.size(), 36u);
         for (int r = 0; r < 6; ++r) {
             const Rect& e = kRects[r];
             float dx = e.offsetAtStart * offsetFactor;
@@ -129,85 +131,58 @@ TEST_F(IntroTest, CreatesAManagedBufferOf36VerticesAndTheTextTexture) {
     EXPECT_EQ(device->RefCount(), 4u);
 }
 
-TEST_F(IntroTest, AtTheStartEverythingIsTransparentAndShiftedRight) {
+// The first update fixes the start; then everything slides left and fades in and out again,
+// the logo with it. Each time renders the logo quad, then the words' twelve triangles.
+TEST_F(IntroTest, SlidesAndFadesOverSevenAndAHalfSecondsThenEnds) {
     Start();
-    intro->Update(5000, 0);
-    EXPECT_EQ(intro->startTime, 5000u);
-    ExpectRectangles(1.0f, false);
-}
-
-TEST_F(IntroTest, HalfWayTheCopiesAreCentredAtTheirPeakAlpha) {
-    Start();
-    intro->Update(5000, 0);
-    intro->Update(8750, 3750);
-    ExpectRectangles(0.0f, true);
-    EXPECT_FALSE(intro->finished);
-}
-
-TEST_F(IntroTest, AtTheEndEverythingIsTransparentAndShiftedLeft) {
-    Start();
-    intro->Update(5000, 0);
-    intro->Update(12500, 7500);
-    ExpectRectangles(-1.0f, false);
-    EXPECT_FALSE(intro->finished);
-    EXPECT_EQ(intro->GetNextScreen(), 0);
+    struct Time {
+        uint32_t now;
+        float offsetFactor;
+        bool peak;
+    };
+    for (const Time& time : {Time{5000, 1.0f, false}, Time{8750, 0.0f, true}, Time{12500, -1.0f, false}}) {
+        SCOPED_TRACE(time.now);
+        intro->Update(time.now, 0);
+        EXPECT_EQ(intro->GetNextScreen(), 0);
+        const std::vector<RecordedDraw>& draws = Render();
+        ASSERT_EQ(draws.size(), 2u);
+        const RecordedDraw& logo = draws[0];
+        EXPECT_EQ(logo.type, D3DPT_TRIANGLESTRIP);
+        EXPECT_EQ(logo.primitiveCount, 2u);
+        D3DSURFACE_DESC logoDesc{};
+        static_cast<IDirect3DTexture9*>(logo.state.texture)->GetLevelDesc(0, &logoDesc);
+        EXPECT_EQ(logoDesc.Pool, D3DPOOL_MANAGED); // the logo image, not the words' render target
+        EXPECT_EQ(logo.state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
+        EXPECT_EQ(logo.state.Stage(D3DTSS_ALPHAOP), DWORD(D3DTOP_MODULATE));
+        const float corners[4][4] = {{672, 472, 0, 0}, {672, 600, 0, 1}, {800, 472, 1, 0}, {800, 600, 1, 1}};
+        for (int i = 0; i < 4; ++i) {
+            const RecordedVertex& v = logo.vertices.at(i);
+            EXPECT_EQ((std::vector<float>{v.x, v.y, v.u, v.v}),
+                      std::vector<float>(corners[i], corners[i] + 4));
+            DWORD alpha = v.diffuse >> 24;
+            EXPECT_TRUE(time.peak ? alpha == 255u || alpha == 254u : alpha == 0u) << alpha;
+            EXPECT_EQ(v.diffuse & 0x00FFFFFFu, 0x00FFFFFFu);
+        }
+        const RecordedDraw& words = draws[1];
+        EXPECT_EQ(words.kind, CallKind::DrawPrimitive);
+        EXPECT_EQ(words.type, D3DPT_TRIANGLELIST);
+        EXPECT_EQ(words.primitiveCount, 12u);
+        EXPECT_EQ(words.stride, 28u);
+        EXPECT_EQ(words.state.fvf, 0x144u);
+        D3DSURFACE_DESC wordsDesc{};
+        static_cast<IDirect3DTexture9*>(words.state.texture)->GetLevelDesc(0, &wordsDesc);
+        EXPECT_EQ(wordsDesc.Usage, DWORD(D3DUSAGE_RENDERTARGET));
+        EXPECT_EQ(words.state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
+        ExpectRectangles(words.vertices, time.offsetFactor, time.peak);
+    }
     intro->Update(12501, 1);
-    EXPECT_TRUE(intro->finished);
     EXPECT_EQ(intro->GetNextScreen(), 1);
     // Past the end the fade would turn negative: nothing may become visible again.
-    for (DWORD alpha : {Vertices()[0].diffuse >> 24, Vertices()[35].diffuse >> 24})
-        EXPECT_EQ(alpha, 0u);
-}
-
-TEST_F(IntroTest, RenderDrawsTheFadingLogoThenTwelveTextTriangles) {
-    Start();
-    intro->Update(1000, 0);
-    intro->Update(4750, 3750);
-    device->BeginScene();
-    device->ClearRecording();
-    intro->Render();
-    ASSERT_EQ(device->Draws().size(), 2u);
-    const RecordedDraw& logo = device->Draws()[0];
-    EXPECT_EQ(logo.kind, CallKind::DrawPrimitiveUP);
-    EXPECT_EQ(logo.type, D3DPT_TRIANGLESTRIP);
-    EXPECT_EQ(logo.primitiveCount, 2u);
-    EXPECT_EQ(logo.stride, 28u);
-    EXPECT_EQ(logo.state.texture, intro->logoTexture);
-    EXPECT_EQ(logo.state.fvf, 0x144u);
-    EXPECT_EQ(logo.state.Stage(D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
-    EXPECT_EQ(logo.state.Stage(D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_MODULATE));
-    EXPECT_EQ(logo.state.Sampler(D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
-    const float expected[4][4] = {{672, 472, 0, 0}, {672, 600, 0, 1}, {800, 472, 1, 0}, {800, 600, 1, 1}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(logo.vertices[i].x, expected[i][0]);
-        EXPECT_EQ(logo.vertices[i].y, expected[i][1]);
-        EXPECT_EQ(logo.vertices[i].u, expected[i][2]);
-        EXPECT_EQ(logo.vertices[i].v, expected[i][3]);
-        DWORD alpha = logo.vertices[i].diffuse >> 24;
-        EXPECT_TRUE(alpha == 255u || alpha == 254u) << alpha;
-    }
-    const RecordedDraw& text = device->Draws()[1];
-    EXPECT_EQ(text.kind, CallKind::DrawPrimitive);
-    EXPECT_EQ(text.type, D3DPT_TRIANGLELIST);
-    EXPECT_EQ(text.primitiveCount, 12u);
-    EXPECT_EQ(text.startVertex, 0u);
-    EXPECT_EQ(text.stride, 28u);
-    EXPECT_EQ(text.state.texture, intro->textTexture);
-    EXPECT_EQ(text.state.fvf, 0x144u);
-    EXPECT_EQ(text.vertices.size(), 36u);
-    EXPECT_NEAR(text.vertices[12].x, 200.0f, 0.01f);
-}
-
-TEST_F(IntroTest, LogoIsInvisibleAtTheStartAndAtTheEnd) {
-    Start();
-    device->BeginScene();
-    for (uint32_t now : {700u, 8200u}) {
-        intro->Update(now, 0);
-        device->ClearRecording();
-        intro->Render();
-        ASSERT_FALSE(device->Draws().empty());
-        EXPECT_EQ(device->Draws()[0].vertices[0].diffuse, 0x00FFFFFFu) << now;
-    }
+    const std::vector<RecordedDraw>& draws = Render();
+    ASSERT_EQ(draws.size(), 2u);
+    for (const RecordedDraw& draw : draws)
+        for (const RecordedVertex& v : draw.vertices)
+            EXPECT_EQ(v.diffuse >> 24, 0u);
 }
 
 TEST_F(IntroTest, KeyOrButtonEndsItEvenBeforeTheFirstUpdate) {
@@ -230,14 +205,12 @@ TEST_F(IntroTest, DeviceResetRedrawsTheWordsAndKeepsTheClock) {
     Start();
     intro->Update(2000, 0);
     intro->InvalidateDeviceObjects();
-    EXPECT_EQ(intro->textTexture, nullptr);
     EXPECT_EQ(device->LiveDefaultPoolResources(), 0);
     intro->RestoreDeviceObjects();
-    EXPECT_NE(intro->textTexture, nullptr);
+    EXPECT_EQ(device->LiveDefaultPoolResources(), 1);
     EXPECT_EQ(device->Texts().size(), 2u);
     intro->Update(5750, 3750);
-    EXPECT_EQ(intro->startTime, 2000u);
-    ExpectRectangles(0.0f, true);
+    ExpectRectangles(Render().at(1).vertices, 0.0f, true);
 }
 
 struct FailureCase {

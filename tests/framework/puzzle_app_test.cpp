@@ -2,8 +2,8 @@
 // switching, frame drawing and input routing, with the recording device.
 #include "framework/Error.h"
 #include "framework/Gfx.h"
-#include "framework/Logo.h"
-#include "framework/Puzzle.h"
+#include "app/Logo.h"
+#include "app/PuzzleApp.h"
 #include "game/Game.h"
 #include "intro/Intro.h"
 #include "platform/test/RecordingDevice.h"
@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -21,71 +22,55 @@ const int kForceDummyVideo = (setenv("SDL_VIDEODRIVER", "dummy", 0), 0);
 
 // ---- Start options --------------------------------------------------------------------------
 
-StartRequest Take(std::initializer_list<const char*> arguments, std::vector<bool>* taken = nullptr) {
-    StartRequest request;
-    for (const char* argument : arguments) {
-        bool t = TakeStartOption(argument, request);
-        if (taken)
-            taken->push_back(t);
+// Each row offers its arguments in turn; the last one is taken exactly when a request remains.
+TEST(StartOptions, TakenRejectedAndCancelled) {
+    struct Case {
+        std::vector<const char*> arguments;
+        int kind;
+        const char* path;
+        int pieceCount;
+    };
+    const Case cases[] = {
+        {{"--new:C:\\My Pictures\\cat.jpg?120"}, 1, "C:\\My Pictures\\cat.jpg", 120},
+        {{"-n:a.png?2"}, 1, "a.png", 2},
+        {{"--open:kot.jpg (108).pzz"}, 2, "kot.jpg (108).pzz", 0},
+        {{"-o:x.pzz"}, 2, "x.pzz", 0},
+        // The count text is read like atoi.
+        {{"--new:a?12abc"}, 1, "a", 12},
+        {{"--new:a?  \t7"}, 1, "a", 7},
+        {{"--new:a?+9"}, 1, "a", 9},
+        {{"--new:a?5?b"}, 1, "a", 5},
+        {{"--new:a?2147483647"}, 1, "a", 2147483647},
+        {{"--new:a?b?5"}, 0, "", 0}, // the count text is "b?5": no leading digits
+        // A second option cancels (even one that would not parse); a third is taken again.
+        {{"--open:a.pzz", "--open:b.pzz"}, 0, "", 0},
+        {{"--new:a?10", "-o:b.pzz"}, 0, "", 0},
+        {{"--new:a?10", "--new:b?1"}, 0, "", 0},
+        {{"--open:a.pzz", "--open:b.pzz", "-n:c.jpg?30"}, 1, "c.jpg", 30},
+    };
+    const char* const rejected[][4] = {
+        {"--new:a?1", "--new:a?0", "--new:a?-5", "--new:a?x10"},
+        {"--new:a", "--new:a?", "--new:?10", "--new:"},
+        {"-n:a? ", "--new:a?2147483648", "--new:a?99999999999999999999", "--new:a?-2147483649"},
+        {"--NEW:a?10", "-N:a?10", "--new a?10", "new:a?10"},
+        {"--open:", "-o:", "--OPEN:x.pzz", "-O:x.pzz"}};
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (const auto& row : rejected)
+        for (const char* argument : row)
+            all.push_back({{argument}, 0, "", 0});
+    for (const Case& c : all) {
+        StartRequest request;
+        bool taken = false;
+        for (const char* argument : c.arguments)
+            taken = TakeStartOption(argument, request);
+        SCOPED_TRACE(c.arguments.back());
+        EXPECT_EQ(request.kind, c.kind);
+        EXPECT_EQ(taken, c.kind != 0);
+        if (c.kind != 0) {
+            EXPECT_EQ(request.path, c.path);
+            EXPECT_EQ(request.pieceCount, c.pieceCount);
+        }
     }
-    return request;
-}
-
-TEST(StartOptions, NewAndOpenInLongAndShortForms) {
-    StartRequest r = Take({"--new:C:\\My Pictures\\cat.jpg?120"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "C:\\My Pictures\\cat.jpg");
-    EXPECT_EQ(r.pieceCount, 120);
-    r = Take({"-n:a.png?2"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "a.png");
-    EXPECT_EQ(r.pieceCount, 2);
-    r = Take({"--open:kot.jpg (108).pzz"});
-    EXPECT_EQ(r.kind, 2);
-    EXPECT_EQ(r.path, "kot.jpg (108).pzz");
-    r = Take({"-o:x.pzz"});
-    EXPECT_EQ(r.kind, 2);
-    EXPECT_EQ(r.path, "x.pzz");
-}
-
-TEST(StartOptions, CountTextReadLikeAtoi) {
-    EXPECT_EQ(Take({"--new:a?12abc"}).pieceCount, 12);
-    EXPECT_EQ(Take({"--new:a?  \t7"}).pieceCount, 7);
-    EXPECT_EQ(Take({"--new:a?+9"}).pieceCount, 9);
-    StartRequest r = Take({"--new:a?b?5"});
-    EXPECT_EQ(r.kind, 0); // the count text is "b?5": no leading digits
-    r = Take({"--new:a?5?b"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "a");
-    EXPECT_EQ(r.pieceCount, 5);
-    EXPECT_EQ(Take({"--new:a?2147483647"}).pieceCount, 2147483647);
-}
-
-TEST(StartOptions, RejectedNewOptions) {
-    for (const char* argument :
-         {"--new:a?1", "--new:a?0", "--new:a?-5", "--new:a?x10", "--new:a", "--new:a?", "--new:?10",
-          "--new:", "-n:a? ", "--new:a?2147483648", "--new:a?99999999999999999999", "--new:a?-2147483649",
-          "--NEW:a?10", "-N:a?10", "--new a?10", "new:a?10"}) {
-        std::vector<bool> taken;
-        StartRequest r = Take({argument}, &taken);
-        EXPECT_EQ(r.kind, 0) << argument;
-        EXPECT_FALSE(taken[0]) << argument;
-    }
-    for (const char* argument : {"--open:", "-o:", "--OPEN:x.pzz", "-O:x.pzz"})
-        EXPECT_EQ(Take({argument}).kind, 0) << argument;
-}
-
-TEST(StartOptions, SecondOptionCancelsAndAThirdIsTakenAgain) {
-    std::vector<bool> taken;
-    EXPECT_EQ(Take({"--open:a.pzz", "--open:b.pzz"}, &taken).kind, 0);
-    EXPECT_EQ(taken, (std::vector<bool>{true, false}));
-    EXPECT_EQ(Take({"--new:a?10", "-o:b.pzz"}).kind, 0);
-    // Even an option that would not parse cancels a recorded one.
-    EXPECT_EQ(Take({"--new:a?10", "--new:b?1"}).kind, 0);
-    StartRequest r = Take({"--open:a.pzz", "--open:b.pzz", "-n:c.jpg?30"});
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.path, "c.jpg");
-    EXPECT_EQ(r.pieceCount, 30);
 }
 
 TEST(StartOptions, PieceCountReaderRefusesOnlyOutOfRangeValues) {
@@ -189,6 +174,19 @@ class Probe : public CPuzzleApp {
     std::string name_;
 };
 
+// The render states every screen relies on: no lighting, depth or culling, alpha blending.
+void ExpectSharedRenderStates(CRecordingDevice& device) {
+    const std::pair<D3DRENDERSTATETYPE, DWORD> states[] = {{D3DRS_LIGHTING, FALSE},
+                                                           {D3DRS_ZENABLE, D3DZB_FALSE},
+                                                           {D3DRS_SPECULARENABLE, FALSE},
+                                                           {D3DRS_CULLMODE, D3DCULL_NONE},
+                                                           {D3DRS_ALPHABLENDENABLE, TRUE},
+                                                           {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                                                           {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}};
+    for (auto [state, value] : states)
+        EXPECT_EQ(device.RenderState(state), value) << state;
+}
+
 class PuzzleAppTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -216,19 +214,18 @@ class PuzzleAppTest : public ::testing::Test {
 
 TEST_F(PuzzleAppTest, RunsFromItsOwnFolderAt800x600) {
     std::filesystem::current_path("/");
-    Probe app;
+    struct Plain : CPuzzleApp { // unlike the probe, with the game's own window class
+        using CPuzzleApp::m_className;
+        using CPuzzleApp::m_height;
+        using CPuzzleApp::m_title;
+        using CPuzzleApp::m_width;
+    } app;
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(folder.Path()));
     EXPECT_EQ(app.m_width, 800);
     EXPECT_EQ(app.m_height, 600);
     EXPECT_STREQ(app.m_title, "Tarvenkol Puzzle");
+    EXPECT_STREQ(app.m_className, "TARVENKOL_PUZZLE");
     EXPECT_NE(g_pGfx, nullptr);
-}
-
-TEST_F(PuzzleAppTest, GameWindowClassName) {
-    struct Names : CPuzzleApp {
-        using CPuzzleApp::m_className;
-    } plain;
-    EXPECT_STREQ(plain.m_className, "TARVENKOL_PUZZLE");
 }
 
 TEST_F(PuzzleAppTest, WithoutAStartRequestTheLauncherStartsAndNothingIsCreated) {
@@ -265,13 +262,7 @@ TEST_F(PuzzleAppTest, StartUpPublishesTheDeviceSetsRenderStatesAndShowsTheIntro)
     EXPECT_NE(g_pGfx->cursorTexture, nullptr);
     EXPECT_NE(g_pGfx->buttonsTexture, nullptr);
     EXPECT_NE(g_pGfx->textFont, nullptr);
-    std::vector<std::string> states;
-    for (const RecordedCall& call : app.Device().CallsOf(CallKind::SetRenderState))
-        states.push_back(Describe(call));
-    EXPECT_EQ(states, (std::vector<std::string>{"SetRenderState(137, 0)", "SetRenderState(7, 0)",
-                                                "SetRenderState(29, 0)", "SetRenderState(22, 1)",
-                                                "SetRenderState(27, 1)", "SetRenderState(19, 5)",
-                                                "SetRenderState(20, 6)"}));
+    ExpectSharedRenderStates(app.Device());
     // The shared font comes before the intro's own.
     auto fonts = app.Device().CallsOf(CallKind::CreateFont);
     ASSERT_EQ(fonts.size(), 2u);
@@ -363,9 +354,9 @@ TEST_F(PuzzleAppTest, IntroThenLogoOnWhiteThenGameWithTheStartRequest) {
     }
     CGame* game = dynamic_cast<CGame*>(app.m_screen);
     ASSERT_NE(game, nullptr);
-    EXPECT_EQ(game->mode, 1);
-    EXPECT_EQ(game->path, "cat.jpg");
-    EXPECT_EQ(game->requestedCount, 100);
+    EXPECT_EQ(game->GetStartRequest().kind, 1);
+    EXPECT_EQ(game->GetStartRequest().path, "cat.jpg");
+    EXPECT_EQ(game->GetStartRequest().pieceCount, 100);
 }
 
 TEST_F(PuzzleAppTest, FrameClearsOnlyForNonZeroColourAndSwitchesOrQuitsByCode) {
@@ -470,19 +461,14 @@ TEST_F(PuzzleAppTest, InputGoesToTheScreenAndDoubleClicksDoNot) {
     EXPECT_EQ(g_cursorX, 123);
     EXPECT_EQ(g_cursorY, 456);
     app.Replace(new FakeScreen(log));
-    app.WindowProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    app.WindowProc(nullptr, WM_KEYUP, VK_ESCAPE, 0);
-    app.WindowProc(nullptr, WM_CHAR, 0xB9, 0);
-    app.WindowProc(nullptr, WM_MOUSEMOVE, 0, at);
-    app.WindowProc(nullptr, WM_LBUTTONDOWN, 0, at);
-    app.WindowProc(nullptr, WM_LBUTTONUP, 0, at);
-    app.WindowProc(nullptr, WM_MBUTTONDOWN, 0, at);
-    app.WindowProc(nullptr, WM_MBUTTONUP, 0, at);
-    app.WindowProc(nullptr, WM_RBUTTONDOWN, 0, at);
-    app.WindowProc(nullptr, WM_RBUTTONUP, 0, at);
-    app.WindowProc(nullptr, WM_LBUTTONDBLCLK, 0, at);
-    app.WindowProc(nullptr, WM_MBUTTONDBLCLK, 0, at);
-    app.WindowProc(nullptr, WM_RBUTTONDBLCLK, 0, at);
+    const std::tuple<UINT, WPARAM, LPARAM> messages[] = {
+        {WM_KEYDOWN, VK_ESCAPE, 0}, {WM_KEYUP, VK_ESCAPE, 0},  {WM_CHAR, 0xB9, 0},
+        {WM_MOUSEMOVE, 0, at},      {WM_LBUTTONDOWN, 0, at},   {WM_LBUTTONUP, 0, at},
+        {WM_MBUTTONDOWN, 0, at},    {WM_MBUTTONUP, 0, at},     {WM_RBUTTONDOWN, 0, at},
+        {WM_RBUTTONUP, 0, at},      {WM_LBUTTONDBLCLK, 0, at}, {WM_MBUTTONDBLCLK, 0, at},
+        {WM_RBUTTONDBLCLK, 0, at}};
+    for (auto [message, wParam, lParam] : messages)
+        app.WindowProc(nullptr, message, wParam, lParam);
     EXPECT_EQ(log, (std::vector<std::string>{"KeyDown 27", "KeyUp 27", "Char 185",
                                              "MouseMove 700 500 cursor 700 500", "MouseDown 700 500 0",
                                              "MouseUp 700 500 0", "MouseDown 700 500 1", "MouseUp 700 500 1",
@@ -490,15 +476,19 @@ TEST_F(PuzzleAppTest, InputGoesToTheScreenAndDoubleClicksDoNot) {
     app.Replace(nullptr);
 }
 
-TEST_F(PuzzleAppTest, LogoScreenSwitchesOnTheFirstPressOfADoubleClick) {
+// The logo screen leaves for the game on any key or button press (the first press of a
+// double-click included) and on nothing else.
+TEST_F(PuzzleAppTest, LogoScreenLeavesOnAnyPress) {
+    const std::pair<UINT, int> cases[] = {
+        {WM_KEYDOWN, 2},   {WM_LBUTTONDOWN, 2},   {WM_MBUTTONDOWN, 2},   {WM_RBUTTONDOWN, 2},
+        {WM_KEYUP, 0},     {WM_CHAR, 0},          {WM_MOUSEMOVE, 0},     {WM_LBUTTONUP, 0},
+        {WM_RBUTTONUP, 0}, {WM_LBUTTONDBLCLK, 0}, {WM_MBUTTONDBLCLK, 0}, {WM_RBUTTONDBLCLK, 0}};
     Probe app;
-    app.Replace(new CLogo(nullptr, nullptr));
-    app.WindowProc(nullptr, WM_LBUTTONDOWN, 0, 0);
-    EXPECT_EQ(app.m_screen->GetNextScreen(), 2);
-    app.Replace(new CLogo(nullptr, nullptr));
-    app.WindowProc(nullptr, WM_LBUTTONDBLCLK, 0, 0);
-    app.WindowProc(nullptr, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(app.m_screen->GetNextScreen(), 0);
+    for (auto [message, next] : cases) {
+        app.Replace(new CLogo(nullptr, nullptr));
+        app.WindowProc(nullptr, message, VK_ESCAPE, MAKELPARAM(5, 6));
+        EXPECT_EQ(app.m_screen->GetNextScreen(), next) << message;
+    }
     app.Replace(nullptr);
 }
 
@@ -514,7 +504,7 @@ TEST_F(PuzzleAppTest, DeviceResetRestoresStatesFontAndScreen) {
     app.Frame();
     app.Frame();
     EXPECT_EQ(log, (std::vector<std::string>{"InvalidateDeviceObjects", "RestoreDeviceObjects"}));
-    EXPECT_EQ(device.CallsOf(CallKind::SetRenderState).size(), 7u);
+    ExpectSharedRenderStates(device); // Reset put every state back to its default
     EXPECT_EQ(device.CallsOf(CallKind::CreateFont).size(), 1u);
     EXPECT_NE(g_pGfx->textFont, nullptr);
 }

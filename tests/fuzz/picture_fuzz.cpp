@@ -3,7 +3,7 @@
 // whose type (extension) comes from its first byte. Whatever the decoder does with it (crash,
 // endless loop, memory exhaustion, garbage) must reach Game only as a refusal or as a picture
 // of consistent sizes; a fault of the decoder itself is expected and is not a finding.
-#include "game/PictureDecoder.h"
+#include "game/DecoderClient.h"
 #include "game/logic/AtlasTexels.h"
 #include "platform/linux/Hooks.h"
 

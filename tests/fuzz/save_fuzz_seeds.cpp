@@ -10,10 +10,15 @@
 
 namespace {
 
+struct Saved {
+    Board board;
+    CMemoryPixels pixels;
+};
+
 // A consistent board of columns x rows cells of 48 pixels, pieces in a shuffled stack.
-SaveData Board(int columns, int rows, uint32_t seed) {
-    SaveData d;
-    SaveHeader& h = d.header;
+Saved MakeGame(int columns, int rows, uint32_t seed) {
+    Saved d;
+    Board& h = d.board;
     h.columns = columns;
     h.rows = rows;
     h.pieceCount = columns * rows;
@@ -30,24 +35,25 @@ SaveData Board(int columns, int rows, uint32_t seed) {
     h.playTime = seed * 1000u;
     auto next = [&seed] { return (seed = seed * 214013u + 2531011u) >> 16 & 0x7fff; };
     for (int c = 0; c < columns; ++c)
-        d.colStart.push_back(c == 0 ? 0 : c * 48 - 6 + static_cast<int>(next() % 12));
+        h.colStart.push_back(c == 0 ? 0 : c * 48 - 6 + static_cast<int>(next() % 12));
     for (int r = 0; r < rows; ++r)
-        d.rowStart.push_back(r == 0 ? 0 : r * 48 - 6 + static_cast<int>(next() % 12));
+        h.rowStart.push_back(r == 0 ? 0 : r * 48 - 6 + static_cast<int>(next() % 12));
     for (int i = 0; i < 2 * columns * rows; ++i)
-        d.tabMap.push_back(static_cast<uint8_t>(next() & 1));
+        h.tabMap.push_back(static_cast<uint8_t>(next() & 1));
     for (int y = 0; y < h.areaHeight; ++y)
         for (int x = 0; x < h.areaWidth; ++x)
-            d.ownerMap.push_back(static_cast<uint16_t>((y / 48) * columns + x / 48));
-    d.thumbWidth = std::min(512, h.areaWidth);
-    d.thumbHeight = std::min(512, h.areaHeight);
-    d.thumbnail.assign(kThumbnailBytes, 0xFF);
-    d.atlas.resize(4 * size_t(h.atlasSize) * h.atlasSize);
-    for (size_t i = 0; i < d.atlas.size(); ++i)
-        d.atlas[i] = static_cast<uint8_t>(i % 4 == 3 ? 255 : (i / 4) % 251);
+            h.ownerMap.push_back(static_cast<uint16_t>((y / 48) * columns + x / 48));
+    h.thumbWidth = std::min(512, h.areaWidth);
+    h.thumbHeight = std::min(512, h.areaHeight);
+    d.pixels.thumbnail.assign(kThumbnailBytes, 0xFF);
+    d.pixels.atlasSide = h.atlasSize;
+    d.pixels.atlas.resize(4 * size_t(h.atlasSize) * h.atlasSize);
+    for (size_t i = 0; i < d.pixels.atlas.size(); ++i)
+        d.pixels.atlas[i] = static_cast<uint8_t>(i % 4 == 3 ? 255 : (i / 4) % 251);
     for (int n = 0; n < h.pieceCount; ++n)
-        d.pieces.push_back({float(next() % 300), float(next() % 200), uint16_t(n), uint8_t(next() & 1), 0});
-    for (size_t i = d.pieces.size(); i > 1; --i)
-        std::swap(d.pieces[i - 1], d.pieces[next() % i]);
+        h.pieces.push_back({float(next() % 300), float(next() % 200), uint16_t(n), uint8_t(next() & 1), 0});
+    for (size_t i = h.pieces.size(); i > 1; --i)
+        std::swap(h.pieces[i - 1], h.pieces[next() % i]);
     return d;
 }
 
@@ -66,13 +72,15 @@ int main(int argc, char** argv) {
         std::string path = dir + "/game-" + std::to_string(c) + "x" + std::to_string(r) + ".pzz";
         if (!w.Open(path))
             return 1;
-        WriteSaveData(w, Board(c, r, seed++));
+        Saved game = MakeGame(c, r, seed++);
+        WriteSavedGame(w, game.board, game.pixels);
         if (!w.Finish())
             return 1;
     }
     CMemorySink plain;
     plain.bytes.push_back(0);
-    WriteSaveData(plain, Board(2, 2, 99));
+    Saved game = MakeGame(2, 2, 99);
+    WriteSavedGame(plain, game.board, game.pixels);
     FILE* f = std::fopen((dir + "/plain-2x2").c_str(), "wb");
     if (!f || std::fwrite(plain.bytes.data(), 1, plain.bytes.size(), f) != plain.bytes.size() ||
         std::fclose(f))

@@ -14,94 +14,82 @@
 class PlayFixture : public testing::Test {
   protected:
     void SetUp() override {
-        device = new CRecordingDevice();
-        g_pDevice = device;
-        g_pGfx = &gfx;
+        m_device = new CRecordingDevice();
+        g_pDevice = m_device;
+        g_pGfx = &m_gfx;
         g_cursorX = 400;
         g_cursorY = 300;
-        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &gfx.buttonsTexture, nullptr);
+        m_device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_gfx.buttonsTexture,
+                                nullptr);
         LOGFONTA lf{};
         lf.lfHeight = 16;
         lf.lfWeight = FW_BOLD;
         lf.lfCharSet = EASTEUROPE_CHARSET;
         std::strcpy(lf.lfFaceName, "Verdana");
-        D3DXCreateFontIndirect(device, &lf, &gfx.textFont);
+        D3DXCreateFontIndirect(m_device, &lf, &m_gfx.textFont);
 
-        game = new CGame(nullptr, device);
-        colStart = {0, 100, 200};
-        rowStart = {0, 80};
-        owner.resize(310 * 160);
+        m_game = new CGame(nullptr, m_device);
+        Board& b = m_game->GetBoard();
+        b.columns = 3;
+        b.rows = 2;
+        b.areaWidth = 310;
+        b.areaHeight = 160;
+        b.cellWidth = 100;
+        b.cellHeight = 80;
+        b.pieceCount = 6;
+        b.colStart = {0, 100, 200};
+        b.rowStart = {0, 80};
+        b.ownerMap.resize(310 * 160);
         for (int y = 0; y < 160; ++y)
             for (int x = 0; x < 310; ++x)
-                owner[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
-        tabs.assign(12, 0);
-        game->columns = 3;
-        game->rows = 2;
-        game->areaWidth = 310;
-        game->areaHeight = 160;
-        game->cellWidth = 100;
-        game->cellHeight = 80;
-        game->pieceCount = 6;
-        game->colStart = colStart.data();
-        game->rowStart = rowStart.data();
-        game->ownerMap = owner.data();
-        game->ownerMapWidth = 310;
-        game->tabMap = tabs.data();
-        game->tabMapWidth = 3;
-        game->atlasSize = 512;
-        game->boardWidth = 2000;
-        game->boardHeight = 1500;
-        game->buttonBar.shownCount = 6;
-        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->puzzleTexture,
-                              nullptr);
-        device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->thumbnailTexture,
-                              nullptr);
+                b.ownerMap[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
+        b.tabMap.assign(12, 0);
+        b.atlasSize = 512;
+        b.boardWidth = 2000;
+        b.boardHeight = 1500;
+        m_game->GetBar().shownCount = 6;
+        m_device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                &m_game->GetTextures().puzzle, nullptr);
+        m_device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                &m_game->GetTextures().thumbnail, nullptr);
     }
 
     void TearDown() override {
-        // The arrays belong to the fixture; the textures are released here.
-        game->colStart = game->rowStart = nullptr;
-        game->ownerMap = nullptr;
-        game->tabMap = nullptr;
-        game->puzzleTexture->Release();
-        game->thumbnailTexture->Release();
-        game->puzzleTexture = game->thumbnailTexture = nullptr;
-        delete game;
-        gfx.textFont->Release();
-        gfx.buttonsTexture->Release();
-        gfx.textFont = nullptr;
-        gfx.buttonsTexture = nullptr;
+        delete m_game;
+        m_gfx.textFont->Release();
+        m_gfx.buttonsTexture->Release();
+        m_gfx.textFont = nullptr;
+        m_gfx.buttonsTexture = nullptr;
         g_pGfx = nullptr;
         g_pDevice = nullptr;
-        EXPECT_EQ(device->Release(), 0u);
+        EXPECT_EQ(m_device->Release(), 0u);
     }
 
-    void Place(std::vector<BoardPiece> pieces) { game->pieces = std::move(pieces); }
+    void Place(std::vector<BoardPiece> pieces) { m_game->GetBoard().pieces = std::move(pieces); }
+    ViewState& View() { return m_game->GetView(); }
+    std::vector<BoardPiece>& Pieces() { return m_game->GetBoard().pieces; }
 
     std::vector<int> Order() const {
         std::vector<int> out;
-        for (const BoardPiece& p : game->pieces)
+        for (const BoardPiece& p : m_game->GetBoard().pieces)
             out.push_back(p.number);
         return out;
     }
 
     void Click(uint32_t x, uint32_t y, int button = 0) {
-        game->OnMouseDown(x, y, button);
-        game->OnMouseUp(x, y, button);
+        m_game->OnMouseDown(x, y, button);
+        m_game->OnMouseUp(x, y, button);
     }
 
     void MoveCursor(int x, int y) {
         g_cursorX = x;
         g_cursorY = y;
-        game->OnMouseMove(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+        m_game->OnMouseMove(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
     }
 
-    CRecordingDevice* device = nullptr;
-    CGfx gfx;
-    CGame* game = nullptr;
-    std::vector<int32_t> colStart, rowStart;
-    std::vector<uint16_t> owner;
-    std::vector<uint8_t> tabs;
+    CRecordingDevice* m_device = nullptr;
+    CGfx m_gfx;
+    CGame* m_game = nullptr;
 };
 
 inline BoardPiece Piece(uint16_t number, float x, float y, uint8_t joined = 0) {

@@ -1,5 +1,6 @@
 #include "game/logic/AtlasTexels.h"
 #include "game/logic/Cutting.h"
+#include "tests/game/AtlasLiteral.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,16 @@ RandomSource WindowsRandom(unsigned seed) {
 
 // A complete cut of a width x height picture whose pixels encode their position.
 struct Cut {
-    Grid grid;
-    std::vector<int32_t> cols, rows;
-    std::vector<uint8_t> tabs;
-    std::vector<uint16_t> map;
+    Board grid;
     std::vector<uint8_t> rgb;
     int pictureWidth = 0;
 
     Cut(int width, int height, int count, unsigned seed) : pictureWidth(width) {
         EXPECT_TRUE(ComputeGrid(width, height, count, grid));
         RandomSource random = WindowsRandom(seed);
-        cols.resize(grid.columns);
-        rows.resize(grid.rows);
-        tabs.resize(grid.columns * grid.rows * 2);
-        map.resize(static_cast<size_t>(grid.areaWidth) * grid.areaHeight);
-        PlaceGridLines(grid, cols.data(), rows.data(), random);
-        ChooseTabSides(grid.columns, grid.rows, tabs.data(), random);
-        BuildOwnerMap(grid, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        PlaceGridLines(grid, random);
+        ChooseTabSides(grid, random);
+        BuildOwnerMap(grid, random);
         rgb.resize(static_cast<size_t>(width) * height * 3);
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
@@ -43,31 +37,23 @@ struct Cut {
             }
         }
     }
-    PieceCut View() const {
-        PieceCut v;
-        v.columns = grid.columns;
-        v.rows = grid.rows;
-        v.cellWidth = grid.cellWidth;
-        v.cellHeight = grid.cellHeight;
-        v.areaWidth = grid.areaWidth;
-        v.areaHeight = grid.areaHeight;
-        v.colStart = cols.data();
-        v.rowStart = rows.data();
-        v.ownerMap = map.data();
-        return v;
-    }
+    const Board& View() const { return grid; }
     RgbView Pixels() const { return RgbView{rgb.data(), pictureWidth}; }
 };
 
-std::vector<uint32_t> FastAtlas(const Cut& cut, int threads, int band) {
+// The composer's atlas, with the picture rows it no longer reads overwritten after every band, as
+// the game drops them.
+std::vector<uint32_t> ComposedAtlas(const Cut& cut, int threads, int bandRows) {
     const int side = cut.grid.atlasSize;
-    const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), threads);
+    std::vector<uint8_t> rgb = cut.rgb;
+    CAtlasComposer composer(cut.View(), RgbView{rgb.data(), cut.pictureWidth}, side, bandRows, threads);
     std::vector<uint32_t> atlas(static_cast<size_t>(side) * side, 0xDEADBEEF);
-    for (int y = 0; y < side; y += band) {
-        const int rowsInBand = std::min(band, side - y);
-        ComposeAtlasRows(cut.View(), cut.Pixels(), counts.data(), side, y, rowsInBand,
-                         &atlas[static_cast<size_t>(y) * side]);
+    for (int b = 0; b < composer.Bands(); ++b) {
+        composer.ComposeBand(b, &atlas[static_cast<size_t>(b) * bandRows * side], side);
+        const size_t dropped = static_cast<size_t>(composer.FirstRowStillRead(b + 1)) * cut.pictureWidth * 3;
+        std::fill(rgb.begin(), rgb.begin() + static_cast<std::ptrdiff_t>(dropped), uint8_t{0x55});
     }
+    EXPECT_EQ(composer.FirstRowStillRead(composer.Bands()), cut.grid.areaHeight);
     return atlas;
 }
 
@@ -84,20 +70,18 @@ TEST(ShadePixelTest, AddsFourPerCountAndClamps) {
 }
 
 TEST(AtlasTest, SinglePieceIsTheShadedPictureInTheCorner) {
-    Grid g;
-    ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
-    ASSERT_EQ(g.atlasSize, 64);
-    const int32_t zero = 0;
-    const std::vector<uint16_t> map(49 * 49, 0);
+    Board cut;
+    ASSERT_TRUE(ComputeGrid(49, 49, 4, cut));
+    ASSERT_EQ(cut.atlasSize, 64);
+    cut.colStart = cut.rowStart = {0};
+    cut.ownerMap.assign(49 * 49, 0);
     const std::vector<uint8_t> grey(49 * 49 * 3, 100);
-    PieceCut cut{1, 1, 49, 49, 49, 49, &zero, &zero, map.data()};
     const RgbView rgb{grey.data(), 49};
     std::vector<uint32_t> literal(64 * 64, 1);
     ComposeAtlasLiteral(cut, rgb, 64, literal.data());
-    const std::vector<int8_t> counts = ComputeReliefCounts(cut, 2);
-    std::vector<uint32_t> fast(64 * 64, 1);
-    ComposeAtlasRows(cut, rgb, counts.data(), 64, 0, 64, fast.data());
-    EXPECT_EQ(fast, literal);
+    std::vector<uint32_t> composed(64 * 64, 1);
+    CAtlasComposer(cut, rgb, 64, 64, 2).ComposeBand(0, composed.data(), 64);
+    EXPECT_EQ(composed, literal);
 
     auto at = [&](int x, int y) { return literal[y * 64 + x]; };
     auto grey_ = [](int v) { return 0xFF000000u | v << 16 | v << 8 | v; };
@@ -133,8 +117,7 @@ TEST(AtlasTest, SinglePieceIsTheShadedPictureInTheCorner) {
 TEST(AtlasTest, PiecesMoveByAQuarterCellPerColumnAndRow) {
     const Cut cut(800, 600, 100, 11);
     ASSERT_EQ(cut.grid.atlasSize, 1024);
-    const std::vector<uint32_t> atlas = FastAtlas(cut, 2, 1024);
-    const std::vector<int8_t> counts = ComputeReliefCounts(cut.View(), 1);
+    const std::vector<uint32_t> atlas = ComposedAtlas(cut, 2, 1024);
     int interior = 0;
     size_t opaque = 0;
     for (uint32_t t : atlas) {
@@ -145,7 +128,7 @@ TEST(AtlasTest, PiecesMoveByAQuarterCellPerColumnAndRow) {
     for (int y = 0; y < cut.grid.areaHeight; ++y) {
         for (int x = 0; x < cut.grid.areaWidth; ++x) {
             const size_t i = static_cast<size_t>(y) * cut.grid.areaWidth + x;
-            if (cut.map[i] != 13 || counts[i] != 0) {
+            if (cut.grid.ownerMap[i] != 13 || ReliefCount(cut.View(), x, y, 13) != 0) {
                 continue;
             }
             ++interior;
@@ -173,7 +156,7 @@ TEST(AtlasTest, FastReliefEqualsTheLiteralOneTexelForTexel) {
         const int side = cut.grid.atlasSize;
         std::vector<uint32_t> literal(static_cast<size_t>(side) * side);
         ComposeAtlasLiteral(cut.View(), cut.Pixels(), side, literal.data());
-        const std::vector<uint32_t> fast = FastAtlas(cut, t.threads, t.band);
+        const std::vector<uint32_t> fast = ComposedAtlas(cut, t.threads, t.band);
         ASSERT_EQ(fast.size(), literal.size());
         size_t differing = 0;
         for (size_t i = 0; i < fast.size(); ++i) {
@@ -206,13 +189,14 @@ TEST(ThumbnailTest, PictureCentredOnWhite) {
         EXPECT_EQ(ThumbnailTop(t.height), t.top);
         std::vector<uint8_t> scaled(static_cast<size_t>(t.width) * t.height * 3, 0x20);
         scaled[0] = 0x80;
-        std::vector<uint32_t> texels(512 * 512, 0);
-        ComposeThumbnail(RgbView{scaled.data(), t.width}, t.width, t.height, texels.data());
+        // Rows 513 texels apart, as a lock's pitch may set them.
+        std::vector<uint32_t> texels(512 * 513, 0);
+        ComposeThumbnail(RgbView{scaled.data(), t.width}, t.width, t.height, texels.data(), 513);
         size_t picture = 0;
         for (int y = 0; y < 512; ++y) {
             for (int x = 0; x < 512; ++x) {
                 const bool inside = x >= t.left && x < t.left + t.width && y >= t.top && y < t.top + t.height;
-                const uint32_t texel = texels[y * 512 + x];
+                const uint32_t texel = texels[y * 513 + x];
                 if (!inside) {
                     ASSERT_EQ(texel, 0xFFFFFFFFu) << x << ", " << y;
                 } else {

@@ -1,5 +1,5 @@
 // The button bar's and message panel's input logic, layout and clock text.
-#include "game/ButtonBar.h"
+#include "game/logic/Bar.h"
 
 #include <gtest/gtest.h>
 

@@ -45,7 +45,7 @@ TEST(ComputeGridTest, WorkedExamples) {
     };
     for (const GridCase& t : cases) {
         SCOPED_TRACE(testing::Message() << t.width << " x " << t.height << ", " << t.count);
-        Grid g;
+        Board g;
         std::vector<int> counts;
         ASSERT_TRUE(ComputeGrid(t.width, t.height, t.count, g, &counts));
         EXPECT_EQ(static_cast<int>(counts.size()), t.rounds);
@@ -65,14 +65,14 @@ TEST(ComputeGridTest, WorkedExamples) {
 }
 
 TEST(ComputeGridTest, WorkingCountFallsByATenthAndOne) {
-    Grid g;
+    Board g;
     std::vector<int> counts;
     ASSERT_TRUE(ComputeGrid(800, 600, 400, g, &counts));
     EXPECT_EQ(counts, (std::vector<int>{400, 359, 323, 290, 260, 233, 209, 188}));
 }
 
 TEST(ComputeGridTest, RefusesGridsWithoutColumnsOrRows) {
-    Grid g;
+    Board g;
     EXPECT_FALSE(ComputeGrid(49, 1000, 4, g));  // rounds to 0 columns
     EXPECT_FALSE(ComputeGrid(1000, 49, 4, g));  // 0 rows
     EXPECT_FALSE(ComputeGrid(800, 600, 0, g));  // nothing asked for
@@ -82,7 +82,7 @@ TEST(ComputeGridTest, RefusesGridsWithoutColumnsOrRows) {
 }
 
 TEST(ComputeGridTest, HugeCountsStayWithinSixteenBitPieceNumbers) {
-    Grid g;
+    Board g;
     ASSERT_TRUE(ComputeGrid(30000, 30000, 2000000000, g));
     EXPECT_LE(g.pieceCount, kMaxPieces);
     EXPECT_GE(g.cellWidth, kMinCellSide);
@@ -93,16 +93,17 @@ TEST(ComputeGridTest, HugeCountsStayWithinSixteenBitPieceNumbers) {
 }
 
 TEST(PlaceGridLinesTest, LinesStayInTheirBandsAndIncrease) {
-    Grid g;
+    Board g;
     ASSERT_TRUE(ComputeGrid(1600, 1200, 1000, g)); // 48-pixel cells: the narrowest bands
-    std::vector<int32_t> cols(g.columns), rows(g.rows);
     // Extremes first: 0 and 32767 reach both ends of the band.
     std::vector<int> values;
     for (int i = 0; i < g.columns + g.rows; ++i) {
         values.push_back(i % 3 == 0 ? 0 : i % 3 == 1 ? 11 : 32767);
     }
     ScriptedRandom script{values};
-    PlaceGridLines(g, cols.data(), rows.data(), script.Source());
+    PlaceGridLines(g, script.Source());
+    const std::vector<int32_t>& cols = g.colStart;
+    const std::vector<int32_t>& rows = g.rowStart;
     EXPECT_EQ(script.calls, static_cast<size_t>(g.columns - 1 + g.rows - 1));
     EXPECT_EQ(cols[0], 0);
     EXPECT_EQ(rows[0], 0);
@@ -125,10 +126,11 @@ TEST(PlaceGridLinesTest, LinesStayInTheirBandsAndIncrease) {
 
 TEST(ChooseTabSidesTest, EvenDrawGivesTheTabToThisCell) {
     ScriptedRandom script{{4, 7, 32767, 0, 1, 2, 3, 10}};
-    std::vector<uint8_t> tabs(8, 9);
-    ChooseTabSides(2, 2, tabs.data(), script.Source());
+    Board b;
+    b.columns = b.rows = 2;
+    ChooseTabSides(b, script.Source());
     EXPECT_EQ(script.calls, 8u); // both bytes of every cell, the unused ones included
-    EXPECT_EQ(tabs, (std::vector<uint8_t>{1, 0, 0, 1, 0, 1, 0, 1}));
+    EXPECT_EQ(b.tabMap, (std::vector<uint8_t>{1, 0, 0, 1, 0, 1, 0, 1}));
 }
 
 namespace {
@@ -136,18 +138,17 @@ namespace {
 // A 200 x 100 picture cut in two 100-pixel cells side by side with the line at x = 100, and the
 // one right edge's four draws given.
 std::vector<uint16_t> CutTwoCells(uint8_t tabByte, std::vector<int> tabDraws) {
-    Grid g;
+    Board g;
     EXPECT_TRUE(ComputeGrid(200, 100, 2, g));
     EXPECT_EQ(g.columns, 2);
     EXPECT_EQ(g.rows, 1);
-    const int32_t cols[] = {0, 100};
-    const int32_t rows[] = {0};
-    const uint8_t tabs[] = {tabByte, 0, 0, 0};
-    std::vector<uint16_t> map(200 * 100, 0xFFFF);
+    g.colStart = {0, 100};
+    g.rowStart = {0};
+    g.tabMap = {tabByte, 0, 0, 0};
     ScriptedRandom script{std::move(tabDraws)};
-    BuildOwnerMap(g, cols, rows, tabs, map.data(), script.Source());
+    BuildOwnerMap(g, script.Source());
     EXPECT_EQ(script.calls, 4u);
-    return map;
+    return g.ownerMap;
 }
 
 } // namespace
@@ -187,18 +188,15 @@ TEST(BuildOwnerMapTest, TabIsTheEllipseAroundFociBeyondTheEdge) {
 }
 
 TEST(BuildOwnerMapTest, SinglePieceHasNoLinesNoTabsAndOwnsEverything) {
-    Grid g;
+    Board g;
     ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
     ScriptedRandom script;
-    std::vector<int32_t> cols(1), rows(1);
-    std::vector<uint8_t> tabs(2);
-    std::vector<uint16_t> map(49 * 49, 7);
-    PlaceGridLines(g, cols.data(), rows.data(), script.Source());
+    PlaceGridLines(g, script.Source());
     script.values = {3, 3};
-    ChooseTabSides(1, 1, tabs.data(), script.Source());
-    BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), script.Source());
+    ChooseTabSides(g, script.Source());
+    BuildOwnerMap(g, script.Source());
     EXPECT_EQ(script.calls, 2u);
-    EXPECT_EQ(map, std::vector<uint16_t>(49 * 49, 0));
+    EXPECT_EQ(g.ownerMap, std::vector<uint16_t>(49 * 49, 0));
 }
 
 TEST(BuildOwnerMapTest, EveryPixelLiesInItsOwnersExtendedRectangle) {
@@ -208,15 +206,15 @@ TEST(BuildOwnerMapTest, EveryPixelLiesInItsOwnersExtendedRectangle) {
     } cases[] = {{800, 600, 100, 1}, {1600, 1200, 1000, 77}, {1000, 60, 12, 5}, {60, 1000, 12, 9}};
     for (const Case& t : cases) {
         SCOPED_TRACE(testing::Message() << t.width << " x " << t.height << ", seed " << t.seed);
-        Grid g;
+        Board g;
         ASSERT_TRUE(ComputeGrid(t.width, t.height, t.count, g));
         RandomSource random = WindowsRandom(t.seed);
-        std::vector<int32_t> cols(g.columns), rows(g.rows);
-        std::vector<uint8_t> tabs(g.columns * g.rows * 2);
-        std::vector<uint16_t> map(static_cast<size_t>(g.areaWidth) * g.areaHeight);
-        PlaceGridLines(g, cols.data(), rows.data(), random);
-        ChooseTabSides(g.columns, g.rows, tabs.data(), random);
-        BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), random);
+        PlaceGridLines(g, random);
+        ChooseTabSides(g, random);
+        BuildOwnerMap(g, random);
+        const std::vector<int32_t>&cols = g.colStart, &rows = g.rowStart;
+        const std::vector<uint8_t>& tabs = g.tabMap;
+        const std::vector<uint16_t>& map = g.ownerMap;
 
         auto tab = [&](int r, int c, int edge) { return tabs[(r * g.columns + c) * 2 + edge]; };
         int foreignPixels = 0;
@@ -250,20 +248,19 @@ TEST(BuildOwnerMapTest, EveryPixelLiesInItsOwnersExtendedRectangle) {
 }
 
 TEST(ScatterPiecesTest, PiecesStartInsideTheBoundsInNumberOrder) {
-    Grid g;
+    Board g;
     ASSERT_TRUE(ComputeGrid(49, 49, 4, g));
     ScriptedRandom script{{0, 32767}};
-    std::vector<BoardPiece> pieces;
-    ScatterPieces(g, pieces, script.Source());
+    const std::vector<BoardPiece>& pieces = g.pieces;
+    ScatterPieces(g, script.Source());
     ASSERT_EQ(pieces.size(), 1u);
     EXPECT_FLOAT_EQ(pieces[0].x, 0.0f);
     EXPECT_FLOAT_EQ(pieces[0].y, 26.5f);
     EXPECT_EQ(pieces[0].joined, 0);
 
     ASSERT_TRUE(ComputeGrid(800, 600, 100, g));
-    pieces.clear();
-    RandomSource random = WindowsRandom(3);
-    ScatterPieces(g, pieces, random);
+    g.pieces.clear();
+    ScatterPieces(g, WindowsRandom(3));
     ASSERT_EQ(pieces.size(), 108u);
     for (size_t i = 0; i < pieces.size(); ++i) {
         EXPECT_EQ(pieces[i].number, i);

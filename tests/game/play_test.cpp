@@ -10,51 +10,51 @@ using PlayTest = PlayFixture;
 
 TEST_F(PlayTest, DragSnapAndTheStackOrderAfterIt) {
     Place({Piece(0, 300, 200), Piece(4, 900, 900), Piece(1, 600, 300), Piece(2, 1000, 200)});
-    game->OnMouseDown(650, 340, 0); // piece 1 at offset (50, 40)
-    ASSERT_TRUE(game->dragging);
+    m_game->OnMouseDown(650, 340, 0); // piece 1 at offset (50, 40)
+    ASSERT_TRUE(View().dragging);
     EXPECT_EQ(Order(), (std::vector<int>{0, 4, 2, 1}));
-    EXPECT_EQ(game->dragOffsetX, 50.0f);
-    EXPECT_EQ(game->dragOffsetY, 40.0f);
+    EXPECT_EQ(View().dragOffsetX, 50.0f);
+    EXPECT_EQ(View().dragOffsetY, 40.0f);
 
     g_cursorX = 455; // piece 1 follows to (405, 206): 5 and 6 off its place beside piece 0
     g_cursorY = 246;
-    game->Update(1000, 16);
-    EXPECT_EQ(game->pieces.back().x, 405.0f);
-    EXPECT_EQ(game->pieces.back().y, 206.0f);
+    m_game->Update(1000, 16);
+    EXPECT_EQ(Pieces().back().x, 405.0f);
+    EXPECT_EQ(Pieces().back().y, 206.0f);
 
-    game->OnMouseUp(455, 246, 0);
-    EXPECT_FALSE(game->dragging);
+    m_game->OnMouseUp(455, 246, 0);
+    EXPECT_FALSE(View().dragging);
     EXPECT_EQ(Order(), (std::vector<int>{1, 0, 4, 2})) << "dropped piece first, its neighbour second";
-    EXPECT_EQ(game->pieces[0].x, 400.0f);
-    EXPECT_EQ(game->pieces[0].y, 200.0f);
-    EXPECT_EQ(game->pieces[0].joined, 1);
-    EXPECT_EQ(game->pieces[1].joined, 1);
-    EXPECT_FALSE(game->solved);
+    EXPECT_EQ(Pieces()[0].x, 400.0f);
+    EXPECT_EQ(Pieces()[0].y, 200.0f);
+    EXPECT_EQ(Pieces()[0].joined, 1);
+    EXPECT_EQ(Pieces()[1].joined, 1);
+    EXPECT_FALSE(m_game->IsSolved());
 }
 
 TEST_F(PlayTest, ADropThatDoesNotSnapClearsOnlyTheDroppedMark) {
     Place({Piece(0, 300, 200, 1), Piece(1, 400, 200, 1)});
-    game->OnMouseDown(450, 240, 0);
+    m_game->OnMouseDown(450, 240, 0);
     g_cursorX = 700;
-    game->Update(1000, 16);
-    game->OnMouseUp(700, 240, 0);
+    m_game->Update(1000, 16);
+    m_game->OnMouseUp(700, 240, 0);
     EXPECT_EQ(Order(), (std::vector<int>{0, 1}));
-    EXPECT_EQ(game->pieces[1].joined, 0);
-    EXPECT_EQ(game->pieces[0].joined, 1);
+    EXPECT_EQ(Pieces()[1].joined, 0);
+    EXPECT_EQ(Pieces()[0].joined, 1);
 }
 
 TEST_F(PlayTest, DraggedPieceStaysOnTheBoard) {
     Place({Piece(2, 100, 100)});
-    game->OnMouseDown(150, 140, 0);
+    m_game->OnMouseDown(150, 140, 0);
     g_cursorX = 10;
     g_cursorY = 30;
-    game->Update(1000, 0);
-    EXPECT_EQ(game->pieces[0].x, 0.0f);
-    EXPECT_EQ(game->pieces[0].y, 0.0f);
-    game->boardWidth = 700;
+    m_game->Update(1000, 0);
+    EXPECT_EQ(Pieces()[0].x, 0.0f);
+    EXPECT_EQ(Pieces()[0].y, 0.0f);
+    m_game->GetBoard().boardWidth = 700;
     g_cursorX = 790;
-    game->Update(1000, 0);
-    EXPECT_EQ(game->pieces[0].x, 700.0f - 110) << "the last column is 110 wide";
+    m_game->Update(1000, 0);
+    EXPECT_EQ(Pieces()[0].x, 700.0f - 110) << "the last column is 110 wide";
 }
 
 TEST_F(PlayTest, SolvedOnlyAfterASnappingDropThenTheFlash) {
@@ -63,188 +63,183 @@ TEST_F(PlayTest, SolvedOnlyAfterASnappingDropThenTheFlash) {
     // (1 and 5), so dropping it where it is snaps to nothing.
     Place({Piece(3, 100, 180), Piece(4, 200, 180), Piece(5, 300, 180), Piece(0, 100, 100), Piece(1, 205, 100),
            Piece(2, 295, 100)});
-    game->pieces[2].x = 305; // piece 5, below piece 2, also 10 off it
-    game->OnMouseDown(350, 140, 0);
-    game->OnMouseUp(350, 140, 0);
-    EXPECT_EQ(game->pieces.back().number, 2);
-    EXPECT_FALSE(game->solved) << "no snap, no solved test";
+    Pieces()[2].x = 305; // piece 5, below piece 2, also 10 off it
+    m_game->OnMouseDown(350, 140, 0);
+    m_game->OnMouseUp(350, 140, 0);
+    EXPECT_EQ(Pieces().back().number, 2);
+    EXPECT_FALSE(m_game->IsSolved()) << "no snap, no solved test";
 
-    game->OnMouseDown(255, 140, 0); // piece 1, dropped where it is: snaps to piece 4 below it
-    game->OnMouseUp(255, 140, 0);
+    m_game->OnMouseDown(255, 140, 0); // piece 1, dropped where it is: snaps to piece 4 below it
+    m_game->OnMouseUp(255, 140, 0);
     EXPECT_EQ(Order(), (std::vector<int>{1, 4, 3, 5, 0, 2}));
-    EXPECT_EQ(game->pieces[0].x, 200.0f);
-    EXPECT_TRUE(game->solved);
-    EXPECT_EQ(game->flashStart, 50000u);
+    EXPECT_EQ(Pieces()[0].x, 200.0f);
+    EXPECT_TRUE(m_game->IsSolved());
+    EXPECT_EQ(m_game->FlashStart(), 50000u);
 
-    game->playTime = 7000;
-    game->Update(51000, 16);
-    EXPECT_EQ(game->playTime, 7000u) << "the clock stands";
-    EXPECT_EQ(device->GammaRampCalls(), 1);
-    EXPECT_EQ(device->GammaRampFlags(), DWORD(D3DSGR_NO_CALIBRATION));
-    EXPECT_EQ(device->GammaRamp().red[0], 85 * 257);
-    game->Update(53000, 16);
-    EXPECT_EQ(game->flashStart, 50000u) << "3000 ms is still the flash";
-    game->Update(53001, 16);
-    EXPECT_EQ(game->flashStart, 0u);
-    EXPECT_EQ(device->GammaRampFlags(), DWORD(D3DSGR_CALIBRATE));
-    EXPECT_EQ(device->GammaRamp().green[7], 7 * 257);
-    int calls = device->GammaRampCalls();
-    game->Update(54000, 16);
-    EXPECT_EQ(device->GammaRampCalls(), calls);
+    m_game->GetBoard().playTime = 7000;
+    m_game->Update(51000, 16);
+    EXPECT_EQ(m_game->GetBoard().playTime, 7000u) << "the clock stands";
+    EXPECT_EQ(m_device->GammaRampCalls(), 1);
+    EXPECT_EQ(m_device->GammaRampFlags(), DWORD(D3DSGR_NO_CALIBRATION));
+    EXPECT_EQ(m_device->GammaRamp().red[0], 85 * 257);
+    m_game->Update(53000, 16);
+    EXPECT_EQ(m_game->FlashStart(), 50000u) << "3000 ms is still the flash";
+    m_game->Update(53001, 16);
+    EXPECT_EQ(m_game->FlashStart(), 0u);
+    EXPECT_EQ(m_device->GammaRampFlags(), DWORD(D3DSGR_CALIBRATE));
+    EXPECT_EQ(m_device->GammaRamp().green[7], 7 * 257);
+    int calls = m_device->GammaRampCalls();
+    m_game->Update(54000, 16);
+    EXPECT_EQ(m_device->GammaRampCalls(), calls);
 
-    game->OnMouseDown(150, 220, 0);
-    EXPECT_FALSE(game->dragging) << "a solved puzzle cannot be picked up";
+    m_game->OnMouseDown(150, 220, 0);
+    EXPECT_FALSE(View().dragging) << "a solved puzzle cannot be picked up";
     layer::SetTickSource(nullptr);
 }
 
 TEST_F(PlayTest, ReleaseOverTheBarKeepsTheDrag) {
     Place({Piece(0, 300, 200)});
-    game->OnMouseDown(350, 240, 0);
-    game->OnMouseUp(100, 570, 0);
-    EXPECT_TRUE(game->dragging);
-    game->OnMouseUp(100, 530, 2);
-    EXPECT_TRUE(game->dragging) << "only the left button drops";
-    game->OnMouseUp(100, 530, 0);
-    EXPECT_FALSE(game->dragging);
+    m_game->OnMouseDown(350, 240, 0);
+    m_game->OnMouseUp(100, 570, 0);
+    EXPECT_TRUE(View().dragging);
+    m_game->OnMouseUp(100, 530, 2);
+    EXPECT_TRUE(View().dragging) << "only the left button drops";
+    m_game->OnMouseUp(100, 530, 0);
+    EXPECT_FALSE(View().dragging);
 }
 
 TEST_F(PlayTest, RightAndMiddleButtonsClickBarButtonsButNeverPick) {
     Place({Piece(0, 300, 200, 1), Piece(1, 300, 200), Piece(2, 300, 200)});
-    game->OnMouseDown(310, 210, 2);
-    game->OnMouseDown(310, 210, 1);
-    EXPECT_FALSE(game->dragging);
+    m_game->OnMouseDown(310, 210, 2);
+    m_game->OnMouseDown(310, 210, 1);
+    EXPECT_FALSE(View().dragging);
     Click(300, 570, 2); // bar button 0: raise loose pieces
     EXPECT_EQ(Order(), (std::vector<int>{0, 1, 2}));
-    game->Update(1000, 16);
+    m_game->Update(1000, 16);
     EXPECT_EQ(Order(), (std::vector<int>{0, 2, 1}));
 }
 
 TEST_F(PlayTest, ShiftRaisesAtEveryRepeatAndTheDraggedPieceStaysOnTop) {
     Place({Piece(0, 300, 200), Piece(1, 600, 200), Piece(2, 900, 200), Piece(3, 1200, 200)});
-    game->OnMouseDown(650, 240, 0);
-    game->OnKeyDown(VK_SHIFT);
+    m_game->OnMouseDown(650, 240, 0);
+    m_game->OnKeyDown(VK_SHIFT);
     EXPECT_EQ(Order(), (std::vector<int>{3, 2, 0, 1}));
-    game->OnKeyDown(VK_SHIFT);
+    m_game->OnKeyDown(VK_SHIFT);
     EXPECT_EQ(Order(), (std::vector<int>{0, 2, 3, 1}));
 }
 
 TEST_F(PlayTest, HeldBarButtonsAndKeysSetTheViewFlags) {
-    game->OnMouseDown(410, 570, 0); // button 1, held
-    game->Update(1000, 16);
-    EXPECT_TRUE(game->seeThroughToggle);
-    game->OnMouseUp(410, 570, 0);
-    game->Update(1016, 16);
-    EXPECT_FALSE(game->seeThroughToggle);
+    m_game->OnMouseDown(410, 570, 0); // button 1, held
+    m_game->Update(1000, 16);
+    EXPECT_TRUE(View().seeThroughToggle);
+    m_game->OnMouseUp(410, 570, 0);
+    m_game->Update(1016, 16);
+    EXPECT_FALSE(View().seeThroughToggle);
 
-    game->OnKeyDown(VK_CONTROL);
-    game->OnKeyDown(VK_TAB);
-    game->OnKeyDown(VK_LEFT);
-    EXPECT_TRUE(game->keyCtrl && game->keyTab && game->keyLeft);
-    EXPECT_EQ(game->GetClearColor(), 0xFFFFFFFFu);
+    m_game->OnKeyDown(VK_CONTROL);
+    m_game->OnKeyDown(VK_TAB);
+    m_game->OnKeyDown(VK_LEFT);
+    EXPECT_TRUE(View().keyCtrl && View().keyTab && View().keyLeft);
+    EXPECT_EQ(m_game->GetClearColor(), 0xFFFFFFFFu);
     Place({Piece(0, 300, 200)});
-    game->OnMouseDown(350, 240, 0);
-    EXPECT_FALSE(game->dragging) << "the preview lets the mouse reach only the bar";
-    game->OnKeyUp(VK_CONTROL);
-    game->OnKeyUp(VK_TAB);
-    game->OnKeyUp(VK_LEFT);
-    EXPECT_FALSE(game->keyCtrl || game->keyTab || game->keyLeft);
-    EXPECT_EQ(game->GetClearColor(), 0xFF000000u);
+    m_game->OnMouseDown(350, 240, 0);
+    EXPECT_FALSE(View().dragging) << "the preview lets the mouse reach only the bar";
+    m_game->OnKeyUp(VK_CONTROL);
+    m_game->OnKeyUp(VK_TAB);
+    m_game->OnKeyUp(VK_LEFT);
+    EXPECT_FALSE(View().keyCtrl || View().keyTab || View().keyLeft);
+    EXPECT_EQ(m_game->GetClearColor(), 0xFF000000u);
 
-    game->OnKeyDown(VK_SPACE);
-    game->Update(2000, 300);
-    EXPECT_EQ(game->buttonBar.slide, 0.0f);
+    m_game->OnKeyDown(VK_SPACE);
+    m_game->Update(2000, 300);
+    EXPECT_EQ(m_game->GetBar().slide, 0.0f);
 }
 
-TEST_F(PlayTest, ClockAndScrolling) {
-    game->Update(1000, 5000);
-    EXPECT_EQ(game->playTime, 1000u) << "a frame adds at most a second";
-    game->Update(1000, 40);
-    EXPECT_EQ(game->playTime, 1040u);
-
-    game->scrollX = game->scrollY = 500;
+TEST_F(PlayTest, ScrollingByCursorAndKeysWithinTheBoardAndBar) {
+    View().scrollX = View().scrollY = 500;
     MoveCursor(0, 599);
-    game->Update(1000, 100);
-    EXPECT_EQ(game->scrollX, 400.0f);
-    EXPECT_EQ(game->scrollY, 600.0f);
-    game->Update(1000, 5000);
-    EXPECT_EQ(game->scrollX, 0.0f);
-    EXPECT_EQ(game->scrollY, 1500.0f + 60 - 600);
+    m_game->Update(1000, 100);
+    EXPECT_EQ(View().scrollX, 400.0f);
+    EXPECT_EQ(View().scrollY, 600.0f);
+    m_game->Update(1000, 5000);
+    EXPECT_EQ(View().scrollX, 0.0f);
+    EXPECT_EQ(View().scrollY, 1500.0f + 60 - 600);
 
     MoveCursor(400, 300);
-    game->OnKeyDown(VK_SPACE); // hide the bar: the range shrinks as it slides away
-    game->Update(1000, 500);
-    EXPECT_EQ(game->scrollY, 1500.0f - 600);
-    game->OnKeyDown(VK_RIGHT);
-    game->OnKeyDown(VK_UP);
-    game->Update(1000, 10);
-    EXPECT_EQ(game->scrollX, 10.0f);
-    EXPECT_EQ(game->scrollY, 890.0f);
+    m_game->OnKeyDown(VK_SPACE); // hide the bar: the range shrinks as it slides away
+    m_game->Update(1000, 500);
+    EXPECT_EQ(View().scrollY, 1500.0f - 600);
+    m_game->OnKeyDown(VK_RIGHT);
+    m_game->OnKeyDown(VK_UP);
+    m_game->Update(1000, 10);
+    EXPECT_EQ(View().scrollX, 10.0f);
+    EXPECT_EQ(View().scrollY, 890.0f);
 }
 
 TEST_F(PlayTest, EscTwiceAsksAndAnswersNo) {
-    game->OnKeyDown(VK_ESCAPE);
-    ASSERT_NE(game->messagePanel, nullptr);
-    EXPECT_EQ(game->messagePanel->kind, PANEL_QUESTION);
-    EXPECT_EQ(game->messagePanel->text, "Czy na pewno chcesz wyjść?");
-    game->OnKeyDown(VK_ESCAPE);
-    game->Update(1000, 16);
-    EXPECT_EQ(game->messagePanel, nullptr);
-    EXPECT_EQ(game->GetNextScreen(), SCREEN_STAY);
+    m_game->OnKeyDown(VK_ESCAPE);
+    ASSERT_NE(m_game->GetPanel(), nullptr);
+    EXPECT_EQ(m_game->GetPanel()->kind, PANEL_QUESTION);
+    EXPECT_EQ(m_game->GetPanel()->text, "Czy na pewno chcesz wyjść?");
+    m_game->OnKeyDown(VK_ESCAPE);
+    m_game->Update(1000, 16);
+    EXPECT_EQ(m_game->GetPanel(), nullptr);
+    EXPECT_EQ(m_game->GetNextScreen(), SCREEN_STAY);
 
     Click(690, 570); // bar button 4, then the yes button
-    game->Update(1016, 16);
-    ASSERT_NE(game->messagePanel, nullptr);
+    m_game->Update(1016, 16);
+    ASSERT_NE(m_game->GetPanel(), nullptr);
     Click(300, 330);
-    game->Update(1032, 16);
-    EXPECT_TRUE(game->quitRequested);
-    EXPECT_NE(game->messagePanel, nullptr) << "the question stays until the screen ends";
-    EXPECT_EQ(game->GetNextScreen(), SCREEN_QUIT);
+    m_game->Update(1032, 16);
+    EXPECT_TRUE(m_game->GetNextScreen() == SCREEN_QUIT);
+    EXPECT_NE(m_game->GetPanel(), nullptr) << "the question stays until the screen ends";
+    EXPECT_EQ(m_game->GetNextScreen(), SCREEN_QUIT);
 }
 
 TEST_F(PlayTest, APanelTakesAllInputAndStopsTheBoard) {
     Place({Piece(0, 300, 200)});
-    game->OnKeyDown(VK_TAB);
-    game->OnKeyDown(VK_ESCAPE); // the preview does not stop the question
-    game->OnKeyUp(VK_TAB);
-    EXPECT_TRUE(game->keyTab) << "key releases are ignored while a panel is shown";
-    game->OnKeyDown(VK_LEFT);
-    EXPECT_FALSE(game->keyLeft);
-    game->OnKeyDown(VK_SHIFT);
-    game->OnKeyDown(VK_SPACE); // clicks the first button instead of hiding the bar
-    EXPECT_TRUE(game->buttonBar.visible);
-    EXPECT_TRUE(game->messagePanel->buttons[0]->clicked);
-    game->messagePanel->buttons[0]->clicked = false;
+    m_game->OnKeyDown(VK_TAB);
+    m_game->OnKeyDown(VK_ESCAPE); // the preview does not stop the question
+    m_game->OnKeyUp(VK_TAB);
+    EXPECT_TRUE(View().keyTab) << "key releases are ignored while a panel is shown";
+    m_game->OnKeyDown(VK_LEFT);
+    EXPECT_FALSE(View().keyLeft);
+    m_game->OnKeyDown(VK_SHIFT);
+    m_game->OnKeyDown(VK_SPACE); // clicks the first button instead of hiding the bar
+    EXPECT_TRUE(m_game->GetBar().visible);
+    EXPECT_TRUE(m_game->GetPanel()->buttons[0]->clicked);
+    m_game->GetPanel()->buttons[0]->clicked = false;
 
-    game->scrollX = game->scrollY = 500;
+    View().scrollX = View().scrollY = 500;
     MoveCursor(0, 0);
-    game->OnMouseMove(300, 330);
-    EXPECT_TRUE(game->messagePanel->buttons[0]->hover);
-    EXPECT_EQ(game->buttonBar.tooltip, "");
+    m_game->OnMouseMove(300, 330);
+    EXPECT_TRUE(m_game->GetPanel()->buttons[0]->hover);
+    EXPECT_EQ(m_game->GetBar().tooltip, "");
     Click(300, 570); // on bar button 0: the panel takes it
-    game->Update(1000, 100);
-    EXPECT_FALSE(game->buttonBar.buttons[0].clicked);
-    EXPECT_EQ(game->playTime, 0u);
-    EXPECT_EQ(game->scrollX, 500.0f);
-    EXPECT_EQ(game->scrollY, 500.0f);
-    EXPECT_NE(game->messagePanel, nullptr);
+    m_game->Update(1000, 100);
+    EXPECT_FALSE(m_game->GetBar().buttons[0].clicked);
+    EXPECT_EQ(m_game->GetBoard().playTime, 0u);
+    EXPECT_EQ(View().scrollX, 500.0f);
+    EXPECT_EQ(View().scrollY, 500.0f);
+    EXPECT_NE(m_game->GetPanel(), nullptr);
 
-    game->OnMouseDown(350, 240, 0);
-    EXPECT_FALSE(game->dragging);
+    m_game->OnMouseDown(350, 240, 0);
+    EXPECT_FALSE(View().dragging);
 }
 
 TEST_F(PlayTest, ANoticeIsClosedByOkAndAQuestionReplacesIt) {
-    game->messagePanel = new MessagePanel(PANEL_NOTICE, "Gra została zapisana");
-    game->OnKeyDown(VK_ESCAPE);
-    game->Update(1000, 16);
-    ASSERT_NE(game->messagePanel, nullptr) << "Esc does not answer a notice";
-    game->OnKeyDown(VK_RETURN);
-    game->Update(1016, 16);
-    EXPECT_EQ(game->messagePanel, nullptr);
+    m_game->GetPanel() = std::make_unique<MessagePanel>(PANEL_NOTICE, "Gra została zapisana");
+    m_game->OnKeyDown(VK_ESCAPE);
+    m_game->Update(1000, 16);
+    ASSERT_NE(m_game->GetPanel(), nullptr) << "Esc does not answer a notice";
+    m_game->OnKeyDown(VK_RETURN);
+    m_game->Update(1016, 16);
+    EXPECT_EQ(m_game->GetPanel(), nullptr);
 
-    game->messagePanel = new MessagePanel(PANEL_NOTICE, "Gra została zapisana");
-    game->AskQuit();
-    ASSERT_NE(game->messagePanel, nullptr);
-    EXPECT_EQ(game->messagePanel->kind, PANEL_QUESTION);
+    m_game->GetPanel() = std::make_unique<MessagePanel>(PANEL_NOTICE, "Gra została zapisana");
+    m_game->AskQuit();
+    ASSERT_NE(m_game->GetPanel(), nullptr);
+    EXPECT_EQ(m_game->GetPanel()->kind, PANEL_QUESTION);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -48,50 +49,32 @@ IDirect3DTexture9* PatternTexture(int side, uint32_t seed) {
 
 // A 3 x 2 game of 48-pixel cells (144 x 96, atlas 256), built field by field.
 void BuildBoard(CGame& g) {
-    g.areaWidth = 144;
-    g.areaHeight = 96;
-    g.columns = 3;
-    g.rows = 2;
-    g.pieceCount = 6;
-    g.cellWidth = g.cellHeight = 48;
-    g.atlasNeedWidth = 144 + 2 * 48 / 4;
-    g.atlasNeedHeight = 96 + 48 / 4;
-    g.atlasSize = 256;
-    g.colStart = new int32_t[3]{0, 45, 95};
-    g.rowStart = new int32_t[2]{0, 50};
-    g.tabMap = new uint8_t[12]{1, 0, 0, 1, 9, 1, 0, 4, 1, 7, 5, 3};
-    g.tabMapWidth = 3;
-    g.ownerMap = new uint16_t[144 * 96];
-    g.ownerMapWidth = 144;
+    Board& b = g.GetBoard();
+    b.areaWidth = 144;
+    b.areaHeight = 96;
+    b.columns = 3;
+    b.rows = 2;
+    b.pieceCount = 6;
+    b.cellWidth = b.cellHeight = 48;
+    b.atlasNeedWidth = 144 + 2 * 48 / 4;
+    b.atlasNeedHeight = 96 + 48 / 4;
+    b.atlasSize = 256;
+    b.colStart = {0, 45, 95};
+    b.rowStart = {0, 50};
+    b.tabMap = {1, 0, 0, 1, 9, 1, 0, 4, 1, 7, 5, 3};
+    b.ownerMap.resize(144 * 96);
     for (int y = 0; y < 96; ++y)
         for (int x = 0; x < 144; ++x)
-            g.ownerMap[y * 144 + x] = static_cast<uint16_t>((y >= 50) * 3 + (x >= 45) + (x >= 95));
-    g.thumbWidth = 512;
-    g.thumbHeight = 341;
-    g.thumbnailTexture = PatternTexture(512, 1);
-    g.puzzleTexture = PatternTexture(256, 2);
-    g.playTime = 3723500;
-    g.boardWidth = 1.5f * 144 + 12;
-    g.boardHeight = 1.5f * 96 + 12;
-    g.pieces = {{30, 40, 4, 1, 0},   {200.5f, 10, 0, 0, 0}, {7, 99, 5, 1, 0},
+            b.ownerMap[y * 144 + x] = static_cast<uint16_t>((y >= 50) * 3 + (x >= 45) + (x >= 95));
+    b.thumbWidth = 512;
+    b.thumbHeight = 341;
+    g.GetTextures().thumbnail = PatternTexture(512, 1);
+    g.GetTextures().puzzle = PatternTexture(256, 2);
+    b.playTime = 3723500;
+    b.boardWidth = 1.5f * 144 + 12;
+    b.boardHeight = 1.5f * 96 + 12;
+    b.pieces = {{30, 40, 4, 1, 0},   {200.5f, 10, 0, 0, 0}, {7, 99, 5, 1, 0},
                 {120, 120, 1, 0, 0}, {60, 5, 3, 0, 0},      {90.25f, 70, 2, 1, 0}};
-}
-
-// What DeleteResources frees; safe to run after it.
-void FreeBoard(CGame& g) {
-    delete[] g.tabMap;
-    delete[] g.ownerMap;
-    delete[] g.colStart;
-    delete[] g.rowStart;
-    g.tabMap = nullptr;
-    g.ownerMap = nullptr;
-    g.colStart = nullptr;
-    g.rowStart = nullptr;
-    if (g.thumbnailTexture)
-        g.thumbnailTexture->Release();
-    if (g.puzzleTexture)
-        g.puzzleTexture->Release();
-    g.thumbnailTexture = g.puzzleTexture = nullptr;
 }
 
 class SaveGameTest : public ::testing::Test {
@@ -99,28 +82,27 @@ class SaveGameTest : public ::testing::Test {
     void SetUp() override {
         char cwd[PATH_MAX];
         ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-        oldDir_ = cwd;
+        m_oldDir = cwd;
         std::string pattern = ::testing::TempDir() + "save_test_XXXXXX";
         ASSERT_TRUE(mkdtemp(pattern.data()));
         ASSERT_EQ(chdir(pattern.c_str()), 0);
-        dir_ = pattern;
-        device_ = new CRecordingDevice();
-        g_pDevice = device_;
-        layer::SetBeepSink([this](DWORD f, DWORD d) { beeps_.emplace_back(f, d); });
+        m_dir = pattern;
+        m_device = new CRecordingDevice();
+        g_pDevice = m_device;
+        layer::SetBeepSink([this](DWORD f, DWORD d) { m_beeps.emplace_back(f, d); });
     }
     void TearDown() override {
         layer::SetBeepSink({});
         g_pDevice = nullptr;
-        EXPECT_EQ(device_->LiveTextures(), 0);
-        device_->Release();
-        ASSERT_EQ(chdir(oldDir_.c_str()), 0);
-        std::filesystem::remove_all(dir_);
+        EXPECT_EQ(m_device->LiveTextures(), 0);
+        m_device->Release();
+        ASSERT_EQ(chdir(m_oldDir.c_str()), 0);
+        std::filesystem::remove_all(m_dir);
     }
 
     std::unique_ptr<CGame> NewGame(int mode, const std::string& path) {
-        auto g = std::make_unique<CGame>(nullptr, device_);
-        g->mode = mode;
-        g->path = path;
+        auto g = std::make_unique<CGame>(nullptr, m_device);
+        g->SetStartRequest(StartRequest{mode, path, 0});
         return g;
     }
 
@@ -128,7 +110,7 @@ class SaveGameTest : public ::testing::Test {
     std::unique_ptr<CGame> Load(const std::string& path, CError* error = nullptr) {
         auto g = NewGame(2, path);
         try {
-            g->LoadGame();
+            g->CreateResources();
             EXPECT_EQ(error, nullptr) << "the load was expected to fail";
         } catch (const CError& e) {
             if (error)
@@ -139,10 +121,10 @@ class SaveGameTest : public ::testing::Test {
         return g;
     }
 
-    CRecordingDevice* device_ = nullptr;
-    std::vector<std::pair<DWORD, DWORD>> beeps_;
-    std::string oldDir_;
-    std::string dir_;
+    CRecordingDevice* m_device = nullptr;
+    std::vector<std::pair<DWORD, DWORD>> m_beeps;
+    std::string m_oldDir;
+    std::string m_dir;
 };
 
 TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
@@ -168,7 +150,7 @@ TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
     };
     for (const auto& c : cases) {
         auto g = NewGame(1, c.picture);
-        g->pieceCount = c.pieces;
+        g->GetBoard().pieceCount = c.pieces;
         EXPECT_EQ(g->MakeSaveName(), c.name);
     }
     auto g = NewGame(2, "zapisy/../kot.jpg (96).pzz");
@@ -178,81 +160,52 @@ TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
     g = NewGame(1, std::string(400, 'x') + ".jpg");
     BuildBoard(*g);
     g->SaveGame();
-    EXPECT_EQ(g->messagePanel->text, "Gra została zapisana");
+    EXPECT_EQ(g->GetPanel()->text, "Gra została zapisana");
     auto l = Load(std::string(244, 'x') + " (6).pzz");
-    EXPECT_EQ(l->pieces.size(), 6u);
-    FreeBoard(*g);
-    FreeBoard(*l);
+    EXPECT_EQ(l->GetBoard().pieces.size(), 6u);
 }
 
-TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoardAndSavesBackOverItsFile) {
+TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     auto g = NewGame(1, "obrazki/wakacje/a.b.jpg");
     BuildBoard(*g);
-    g->scrollX = 33;
-    g->solved = true;
-    g->messagePanel = new MessagePanel(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
+    g->GetView().scrollX = 33;
+    g->GetPanel() = std::make_unique<MessagePanel>(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
     g->SaveGame();
-    ASSERT_TRUE(g->messagePanel);
-    EXPECT_EQ(g->messagePanel->kind, PANEL_NOTICE);
-    EXPECT_EQ(g->messagePanel->text, "Gra została zapisana");
+    ASSERT_TRUE(g->GetPanel());
+    EXPECT_EQ(g->GetPanel()->kind, PANEL_NOTICE);
+    EXPECT_EQ(g->GetPanel()->text, "Gra została zapisana");
     ASSERT_TRUE(Exists("a.b.jpg (6).pzz"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1) << "only the saved game";
 
     auto l = Load("a.b.jpg (6).pzz");
-    EXPECT_TRUE(beeps_.empty());
-    EXPECT_EQ(l->areaWidth, 144);
-    EXPECT_EQ(l->areaHeight, 96);
-    EXPECT_EQ(l->columns, 3);
-    EXPECT_EQ(l->rows, 2);
-    EXPECT_EQ(l->pieceCount, 6);
-    EXPECT_EQ(l->cellWidth, 48);
-    EXPECT_EQ(l->atlasNeedWidth, 168);
-    EXPECT_EQ(l->atlasNeedHeight, 108);
-    EXPECT_EQ(l->atlasSize, 256);
-    EXPECT_EQ(l->playTime, 3723500u);
-    EXPECT_EQ(l->boardWidth, g->boardWidth);
-    EXPECT_EQ(l->boardHeight, g->boardHeight);
-    EXPECT_EQ(l->thumbWidth, 512);
-    EXPECT_EQ(l->thumbHeight, 341);
-    EXPECT_EQ(l->tabMapWidth, 3);
-    EXPECT_EQ(l->ownerMapWidth, 144);
-    EXPECT_TRUE(std::equal(l->colStart, l->colStart + 3, g->colStart));
-    EXPECT_TRUE(std::equal(l->rowStart, l->rowStart + 2, g->rowStart));
-    EXPECT_TRUE(std::equal(l->tabMap, l->tabMap + 12, g->tabMap));
-    EXPECT_TRUE(std::equal(l->ownerMap, l->ownerMap + 144 * 96, g->ownerMap));
-    auto* thumb = static_cast<CRecordingTexture*>(l->thumbnailTexture);
-    auto* atlas = static_cast<CRecordingTexture*>(l->puzzleTexture);
+    EXPECT_TRUE(m_beeps.empty());
+    uint8_t loaded[kSaveHeaderBytes], saved[kSaveHeaderBytes];
+    EncodeSaveHeader(l->GetBoard(), loaded);
+    EncodeSaveHeader(g->GetBoard(), saved);
+    EXPECT_EQ(0, std::memcmp(loaded, saved, kSaveHeaderBytes)) << "every fixed field";
+    EXPECT_EQ(l->GetBoard().thumbWidth, 512);
+    EXPECT_EQ(l->GetBoard().thumbHeight, 341);
+    EXPECT_EQ(l->GetBoard().colStart, g->GetBoard().colStart);
+    EXPECT_EQ(l->GetBoard().rowStart, g->GetBoard().rowStart);
+    EXPECT_EQ(l->GetBoard().tabMap, g->GetBoard().tabMap);
+    EXPECT_EQ(l->GetBoard().ownerMap, g->GetBoard().ownerMap);
+    auto* thumb = static_cast<CRecordingTexture*>(l->GetTextures().thumbnail);
+    auto* atlas = static_cast<CRecordingTexture*>(l->GetTextures().puzzle);
     ASSERT_TRUE(thumb && atlas);
     EXPECT_EQ(thumb->Pool(), D3DPOOL_MANAGED);
     EXPECT_EQ(atlas->Pool(), D3DPOOL_MANAGED);
     EXPECT_EQ(atlas->GetLevelCount(), 1u);
     EXPECT_EQ(atlas->Width(), 256u);
     EXPECT_FALSE(atlas->IsLocked());
-    EXPECT_EQ(thumb->Bits(), static_cast<CRecordingTexture*>(g->thumbnailTexture)->Bits());
-    EXPECT_EQ(atlas->Bits(), static_cast<CRecordingTexture*>(g->puzzleTexture)->Bits());
-    ASSERT_EQ(l->pieces.size(), 6u);
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(l->pieces[i].number, g->pieces[i].number) << i;
-        EXPECT_EQ(l->pieces[i].joined, g->pieces[i].joined) << i;
-        EXPECT_EQ(l->pieces[i].x, g->pieces[i].x) << i;
-        EXPECT_EQ(l->pieces[i].y, g->pieces[i].y) << i;
-    }
-    EXPECT_FALSE(l->solved);
-    EXPECT_EQ(l->scrollX, 0);
-    EXPECT_EQ(l->scrollY, 0);
-    EXPECT_EQ(l->messagePanel, nullptr);
-
-    // The continued game goes back into the file it came from.
-    l->pieces[0].x = 500;
-    l->playTime = 4000000;
-    l->SaveGame();
-    EXPECT_EQ(l->messagePanel->text, "Gra została zapisana");
-    auto again = Load("a.b.jpg (6).pzz");
-    EXPECT_EQ(again->pieces[0].x, 500);
-    EXPECT_EQ(again->playTime, 4000000u);
-
-    for (CGame* game : {g.get(), l.get(), again.get()})
-        FreeBoard(*game);
+    EXPECT_EQ(thumb->Bits(), static_cast<CRecordingTexture*>(g->GetTextures().thumbnail)->Bits());
+    EXPECT_EQ(atlas->Bits(), static_cast<CRecordingTexture*>(g->GetTextures().puzzle)->Bits());
+    ASSERT_EQ(l->GetBoard().pieces.size(), 6u);
+    EXPECT_EQ(0,
+              std::memcmp(l->GetBoard().pieces.data(), g->GetBoard().pieces.data(), 6 * sizeof(BoardPiece)));
+    EXPECT_FALSE(l->IsSolved());
+    EXPECT_EQ(l->GetView().scrollX, 0);
+    EXPECT_EQ(l->GetView().scrollY, 0);
+    EXPECT_EQ(l->GetPanel(), nullptr);
 }
 
 TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
@@ -265,7 +218,7 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
     ASSERT_EQ(chmod("tylko do odczytu.pzz", 0444), 0);
     ASSERT_EQ(mkdir("folder.pzz", 0755), 0);
     ASSERT_EQ(mkfifo("potok.pzz", 0644), 0);
-    g->pieces[2].x = 1;
+    g->GetBoard().pieces[2].x = 1;
 
     // A read-only file, a folder or a pipe under the name cannot be created, as a missing folder.
     const char* const kCannotCreate = "Nie można otworzyć pliku aby zapisać grę";
@@ -283,12 +236,11 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
-        g->mode = 2;
-        g->path = c.target;
-        device_->knobs.failLockRect = c.failLock;
+        g->SetStartRequest(StartRequest{2, c.target, 0});
+        m_device->knobs.failLockRect = c.failLock;
         const int entries = GetErrorLogSequence();
         g->SaveGame();
-        EXPECT_EQ(g->messagePanel->text, "Błąd podczas zapisywania gry");
+        EXPECT_EQ(g->GetPanel()->text, "Błąd podczas zapisywania gry");
         EXPECT_EQ(GetErrorLogSequence(), entries + 1);
         const std::vector<uint8_t> bytes = FileBytes("Errors.log");
         const std::string log(bytes.begin(), bytes.end());
@@ -296,7 +248,7 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
         EXPECT_NE(entry.find("  Wiersz     : " + std::to_string(c.line) + "\r\n"), std::string::npos);
         EXPECT_NE(entry.find("  Komunikat  : " + std::string(c.message) + "\r\n"), std::string::npos);
     }
-    device_->knobs.failLockRect = false;
+    m_device->knobs.failLockRect = false;
 
     EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), before);
     EXPECT_EQ(FileBytes("tylko do odczytu.pzz"), before);
@@ -309,7 +261,6 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
     EXPECT_EQ(names, (std::set<std::string>{"Errors.log", "kot.jpg (6).pzz", "tylko do odczytu.pzz",
                                             "folder.pzz", "potok.pzz"}))
         << "no temporary file is left behind";
-    FreeBoard(*g);
 }
 
 TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
@@ -326,15 +277,15 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
     });
     for (const char* name : {"nie ma takiego.pzz", "folder.pzz", "potok.pzz", "do potoku.pzz"}) {
         SCOPED_TRACE(name);
-        beeps_.clear();
+        m_beeps.clear();
         CError refused(ERR_NORMAL, "", "", 0, 0);
         Load(name, &refused);
         EXPECT_EQ(refused.kind, ERR_NORMAL);
         EXPECT_STREQ(refused.message, "Nie można otworzyć pliku z zapisaną grą");
         EXPECT_STREQ(refused.sourceFile, "game.cpp");
         EXPECT_EQ(refused.line, 1878);
-        ASSERT_EQ(beeps_.size(), 1u);
-        EXPECT_EQ(beeps_[0], std::make_pair(DWORD{2000}, DWORD{100}));
+        ASSERT_EQ(m_beeps.size(), 1u);
+        EXPECT_EQ(m_beeps[0], std::make_pair(DWORD{2000}, DWORD{100}));
     }
     stop = true;
     while (!stopped) {
@@ -342,12 +293,11 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     writer.join();
-    beeps_.clear();
+    m_beeps.clear();
 
     auto g = NewGame(1, "kot.jpg");
     BuildBoard(*g);
     g->SaveGame();
-    FreeBoard(*g);
     std::vector<uint8_t> good = FileBytes("kot.jpg (6).pzz");
     {
         std::ofstream cut("cut.pzz", std::ios::binary);
@@ -356,23 +306,21 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
     CError damaged(ERR_NORMAL, "", "", 0, 0);
     auto l = Load("cut.pzz", &damaged);
     EXPECT_EQ(damaged.kind, ERR_NORMAL);
-    EXPECT_EQ(damaged.line, SAVE_LINE_STREAM);
+    EXPECT_EQ(damaged.line, LINE_LOAD_STREAM);
     EXPECT_STREQ(damaged.sourceFile, "game.cpp");
-    EXPECT_EQ(beeps_.size(), 1u);
-    EXPECT_TRUE(l->pieces.empty()) << "no piece of a refused file joins the board";
-    EXPECT_FALSE(static_cast<CRecordingTexture*>(l->puzzleTexture)->IsLocked());
-    FreeBoard(*l);
+    EXPECT_EQ(m_beeps.size(), 1u);
+    EXPECT_TRUE(l->GetBoard().pieces.empty()) << "no piece of a refused file joins the board";
+    EXPECT_FALSE(static_cast<CRecordingTexture*>(l->GetTextures().puzzle)->IsLocked());
 
     // The second texture of the next load, the atlas, cannot be made.
-    device_->knobs.failCreateTextureCall =
-        static_cast<int>(device_->CallsOf(CallKind::CreateTexture).size()) + 2;
+    m_device->knobs.failCreateTextureCall =
+        static_cast<int>(m_device->CallsOf(CallKind::CreateTexture).size()) + 2;
     CError noAtlas(ERR_NORMAL, "", "", 0, 0);
     auto m = Load("kot.jpg (6).pzz", &noAtlas);
     EXPECT_EQ(noAtlas.kind, ERR_DIRECTX);
     EXPECT_STREQ(noAtlas.message, "Nie można utworzyć tekstury puzzli");
     EXPECT_EQ(noAtlas.line, 1979);
-    EXPECT_EQ(beeps_.size(), 2u);
-    FreeBoard(*m);
+    EXPECT_EQ(m_beeps.size(), 2u);
 }
 
 } // namespace

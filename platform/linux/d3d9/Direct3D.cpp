@@ -65,17 +65,6 @@ CDirect3D::~CDirect3D() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-ULONG CDirect3D::AddRef() {
-    return ++m_refs;
-}
-
-ULONG CDirect3D::Release() {
-    ULONG left = --m_refs;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT CDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
     if (adapter != D3DADAPTER_DEFAULT || !mode)
         return D3DERR_INVALIDCALL;

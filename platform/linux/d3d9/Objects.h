@@ -1,14 +1,14 @@
 // The classes behind the Direct3D 9 interfaces on Linux. Only the d3d9 sources include this.
 //
-// Reference counts follow Direct3D 9: every resource holds one reference to its device; a
-// texture's surface has no count of its own (AddRef and Release go to the texture), and the
-// back-buffer surface forwards to the device. What the device itself points at (the bound
-// texture, the stream source, the render target) is not counted: when such an object is
-// destroyed it tells the device, which forgets it, so an application that releases everything
-// sees its device's last Release return 0 whatever was still bound.
+// Reference counts follow platform/d3d9rules/Counted.h. The device holds a reference to the
+// render target it draws into, as Direct3D does; the bound texture and stream source are not
+// counted: when such an object is destroyed it tells the device, which forgets it.
 #pragma once
 
 #include "platform/Direct3D9.h"
+#include "platform/d3d9rules/Counted.h"
+#include "platform/d3d9rules/Checks.h"
+#include "platform/d3d9rules/Loss.h"
 
 #include <SDL.h>
 #include <epoxy/gl.h>
@@ -35,11 +35,15 @@ class CTexture;
 long EnvNumber(const char* name, long fallback);
 bool EnvFlag(const char* name);
 
-class CDirect3D final : public IDirect3D9 {
+// The only vertex the device draws: x, y, z, rhw, ARGB diffuse, u, v.
+constexpr size_t kVertexSize = 28;
+// Compiles and links a program; 0 (after a message on stderr) when it does not compile.
+GLuint CompileProgram(const char* vertexSource, const char* fragmentSource);
+GLuint MakeGammaProgram();
+
+class CDirect3D final : public d3d9rules::CCounted<IDirect3D9> {
   public:
     CDirect3D();
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
@@ -53,36 +57,23 @@ class CDirect3D final : public IDirect3D9 {
 
   private:
     ~CDirect3D() override;
-    ULONG m_refs = 1;
     UINT m_maxTextureSize = 0;
 };
 
 // A surface is either level 0 of a texture or the device's back buffer.
-class CSurface final : public IDirect3DSurface9 {
+class CSurface final : public d3d9rules::CSurfaceRefs<CDevice, CTexture> {
   public:
-    CSurface(CDevice* device, CTexture* container) : m_device(device), m_container(container) {}
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
+    using CSurfaceRefs::CSurfaceRefs;
+    ~CSurface() override = default;
     HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
-
-    CTexture* Container() const { return m_container; }
-
-  private:
-    CDevice* m_device;
-    CTexture* m_container; // null for the back buffer
 };
 
-class CTexture final : public IDirect3DTexture9 {
+class CTexture final : public d3d9rules::CDeviceChild<IDirect3DTexture9, CDevice> {
   public:
     CTexture(CDevice* device, UINT width, UINT height, DWORD usage, D3DPOOL pool);
     // Makes the OpenGL objects; a failing result leaves the texture to be released.
     HRESULT Create();
 
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return 1; }
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
@@ -104,8 +95,6 @@ class CTexture final : public IDirect3DTexture9 {
   private:
     ~CTexture() override;
 
-    ULONG m_refs = 1;
-    CDevice* m_device;
     UINT m_width, m_height;
     DWORD m_usage;
     D3DPOOL m_pool;
@@ -120,26 +109,22 @@ class CTexture final : public IDirect3DTexture9 {
     uint64_t m_version = 0;
 };
 
-class CVertexBuffer final : public IDirect3DVertexBuffer9 {
+class CVertexBuffer final : public d3d9rules::CDeviceChild<IDirect3DVertexBuffer9, CDevice> {
   public:
     CVertexBuffer(CDevice* device, UINT length);
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override;
 
     const std::vector<uint8_t>& Data() const { return m_data; }
+    bool Locked() const { return m_locks.Locked(); }
 
   private:
     ~CVertexBuffer() override;
-    ULONG m_refs = 1;
-    CDevice* m_device;
     // Managed pool: the vertices live in memory and are streamed with each draw, which is how
     // the device feeds OpenGL anyway (draws are batched in memory before they are sent).
     std::vector<uint8_t> m_data;
-    bool m_locked = false;
+    d3d9rules::CBufferLocks m_locks;
 };
 
 // Everything that decides how a triangle is drawn; draws are merged while it stays the same.
@@ -154,14 +139,12 @@ struct DrawState {
     bool operator==(const DrawState&) const = default;
 };
 
-class CDevice final : public IDirect3DDevice9 {
+class CDevice final : public d3d9rules::CCounted<IDirect3DDevice9> {
   public:
     CDevice(CDirect3D* direct3d, SDL_Window* window, const D3DPRESENT_PARAMETERS& parameters);
     // Makes the context and the OpenGL objects; a failing result leaves the device to be released.
     HRESULT Create();
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT TestCooperativeLevel() override;
     HRESULT GetDirect3D(IDirect3D9** direct3d) override;
     HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
@@ -200,7 +183,7 @@ class CDevice final : public IDirect3DDevice9 {
     UINT MaxTextureSize() const { return m_maxTextureSize; }
     void ForgetTexture(CTexture* texture);
     void ForgetVertexBuffer(CVertexBuffer* buffer);
-    void AddDefaultPoolResource(int delta) { m_defaultPoolResources += delta; }
+    d3d9rules::CLossState& Loss() { return m_loss; }
     UINT BackBufferWidth() const { return m_backBufferWidth; }
     UINT BackBufferHeight() const { return m_backBufferHeight; }
     bool Windowed() const { return m_parameters.Windowed != FALSE; }
@@ -243,22 +226,19 @@ class CDevice final : public IDirect3DDevice9 {
     void PaceFrame();
     std::vector<DWORD> ReadFramebuffer(GLuint framebuffer, UINT width, UINT height);
 
-    ULONG m_refs = 1;
     CDirect3D* m_direct3d;
     SDL_Window* m_window;
     SDL_GLContext m_context = nullptr;
     D3DPRESENT_PARAMETERS m_parameters;
     UINT m_backBufferWidth = 0, m_backBufferHeight = 0;
     CSurface m_backBufferSurface;
-    int m_defaultPoolResources = 0;
     bool m_mergeFromEnvironment = true;
     bool m_madeFullScreen = false;
     UINT m_maxTextureSize = 0;
 
     // Loss.
-    bool m_lost = false;
+    d3d9rules::CLossState m_loss;
     bool m_focusSeen = false;
-    int m_forcedLostPolls = 0;
     long m_loseAtFrame = 0;
     unsigned long m_presentCount = 0;
     bool m_presentedOnce = false;
@@ -270,7 +250,7 @@ class CDevice final : public IDirect3DDevice9 {
 
     // Recorded state; the OpenGL state follows it when a batch is drawn.
     DrawState m_state;
-    CTexture* m_renderTarget = nullptr; // null: the back buffer
+    CTexture* m_renderTarget = nullptr; // null: the back buffer; counted
     DWORD m_fvf = 0;
     CVertexBuffer* m_stream = nullptr;
     UINT m_streamOffset = 0, m_streamStride = 0;

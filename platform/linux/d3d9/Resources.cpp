@@ -2,7 +2,7 @@
 //
 // A texture is one OpenGL RGBA8 texture whose rows are stored top row first, exactly as the
 // locked bits lie in memory, so v = 0 is the top of the image as in Direct3D. The device draws
-// into every framebuffer with the same orientation (see Device.cpp), so a render-target texture
+// into every framebuffer with the same orientation (see DeviceDrawing.cpp), so a render-target texture
 // sampled afterwards is the right way up too; only Present flips the image for the window.
 #include "platform/linux/d3d9/Objects.h"
 
@@ -12,22 +12,6 @@
 namespace layer::d3d9 {
 
 // --- CSurface ---
-
-ULONG CSurface::AddRef() {
-    return m_container ? m_container->AddRef() : m_device->AddRef();
-}
-
-ULONG CSurface::Release() {
-    return m_container ? m_container->Release() : m_device->Release();
-}
-
-HRESULT CSurface::GetDevice(IDirect3DDevice9** device) {
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    m_device->AddRef();
-    *device = m_device;
-    return D3D_OK;
-}
 
 HRESULT CSurface::GetDesc(D3DSURFACE_DESC* desc) {
     if (!desc)
@@ -50,11 +34,9 @@ HRESULT CSurface::GetDesc(D3DSURFACE_DESC* desc) {
 // --- CTexture ---
 
 CTexture::CTexture(CDevice* device, UINT width, UINT height, DWORD usage, D3DPOOL pool)
-    : m_device(device), m_width(width), m_height(height), m_usage(usage), m_pool(pool),
+    : CDeviceChild(device), m_width(width), m_height(height), m_usage(usage), m_pool(pool),
       m_surface(device, this), m_version(device->NextTextureVersion()) {
-    m_device->AddRef();
-    if (m_pool == D3DPOOL_DEFAULT)
-        m_device->AddDefaultPoolResource(+1);
+    m_device->Loss().ResourceMade(pool);
 }
 
 void CTexture::Touch() {
@@ -93,28 +75,7 @@ CTexture::~CTexture() {
     if (m_texture)
         glDeleteTextures(1, &m_texture);
     m_device->GlStateTouched();
-    if (m_pool == D3DPOOL_DEFAULT)
-        m_device->AddDefaultPoolResource(-1);
-    m_device->Release();
-}
-
-ULONG CTexture::AddRef() {
-    return ++m_refs;
-}
-
-ULONG CTexture::Release() {
-    ULONG left = --m_refs;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
-HRESULT CTexture::GetDevice(IDirect3DDevice9** device) {
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    m_device->AddRef();
-    *device = m_device;
-    return D3D_OK;
+    m_device->Loss().ResourceGone(m_pool);
 }
 
 void CTexture::Describe(D3DSURFACE_DESC* desc) const {
@@ -138,9 +99,7 @@ HRESULT CTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
 HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
     if (level != 0 || !surface)
         return D3DERR_INVALIDCALL;
-    m_surface.AddRef();
-    *surface = &m_surface;
-    return D3D_OK;
+    return d3d9rules::HandOut(&m_surface, surface);
 }
 
 // The texels live only in OpenGL. A lock makes a staging copy of just the locked rectangle, rows
@@ -149,13 +108,11 @@ HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
 // never holds more than a band. Direct3D allows any pitch at least a row's size, and callers
 // step by the pitch they are given.
 HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) {
-    if (level != 0 || !lockedRect || m_pool != D3DPOOL_MANAGED || m_locked)
-        return D3DERR_INVALIDCALL;
-    RECT whole{0, 0, LONG(m_width), LONG(m_height)};
-    RECT area = rect ? *rect : whole;
-    if (area.left < 0 || area.top < 0 || area.right > whole.right || area.bottom > whole.bottom ||
-        area.left >= area.right || area.top >= area.bottom)
-        return D3DERR_INVALIDCALL;
+    RECT area;
+    if (HRESULT hr = d3d9rules::CheckLockRect(lockedRect, level == 0, m_locked, m_pool, m_usage, rect,
+                                              m_width, m_height, &area);
+        FAILED(hr))
+        return hr;
 
     size_t pitch = size_t(area.right - area.left) * 4;
     size_t bytes = pitch * size_t(area.bottom - area.top);
@@ -194,8 +151,8 @@ HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* r
 }
 
 HRESULT CTexture::UnlockRect(UINT level) {
-    if (level != 0 || !m_locked)
-        return D3DERR_INVALIDCALL;
+    if (HRESULT hr = d3d9rules::CheckUnlockRect(level == 0, m_locked); FAILED(hr))
+        return hr;
     if (!m_lockReadOnly) {
         // Draws recorded before the upload must still see the old texels.
         m_device->Submit();
@@ -216,48 +173,21 @@ HRESULT CTexture::UnlockRect(UINT level) {
 
 // --- CVertexBuffer ---
 
-CVertexBuffer::CVertexBuffer(CDevice* device, UINT length) : m_device(device), m_data(length) {
-    m_device->AddRef();
-}
+CVertexBuffer::CVertexBuffer(CDevice* device, UINT length) : CDeviceChild(device), m_data(length) {}
 
 CVertexBuffer::~CVertexBuffer() {
     m_device->ForgetVertexBuffer(this);
-    m_device->Release();
 }
 
-ULONG CVertexBuffer::AddRef() {
-    return ++m_refs;
-}
-
-ULONG CVertexBuffer::Release() {
-    ULONG left = --m_refs;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
-HRESULT CVertexBuffer::GetDevice(IDirect3DDevice9** device) {
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    m_device->AddRef();
-    *device = m_device;
-    return D3D_OK;
-}
-
-// Size 0 locks from the offset to the end, as in Direct3D.
 HRESULT CVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD) {
-    if (!data || offset > m_data.size() || size > m_data.size() - offset)
-        return D3DERR_INVALIDCALL;
-    *data = m_data.data() + offset;
-    m_locked = true;
-    return D3D_OK;
+    HRESULT hr = m_locks.Lock(offset, size, m_data.size(), data);
+    if (SUCCEEDED(hr))
+        *data = m_data.data() + offset;
+    return hr;
 }
 
 HRESULT CVertexBuffer::Unlock() {
-    if (!m_locked)
-        return D3DERR_INVALIDCALL;
-    m_locked = false;
-    return D3D_OK;
+    return m_locks.Unlock();
 }
 
 } // namespace layer::d3d9

@@ -186,7 +186,10 @@ std::shared_ptr<uint8_t[]> CHelperProcess::MapShared(uint64_t size) {
     if (m_shared < 0 || size == 0 || fstat(m_shared, &info) != 0 ||
         static_cast<uint64_t>(info.st_size) < size || (fcntl(m_shared, F_GET_SEALS) & F_SEAL_SHRINK) == 0)
         return nullptr;
-    void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, m_shared, 0);
+    // Writable so that the caller can give pages back (DiscardVirtualMemory) once read. Pages are
+    // mapped as they are first read, not all at once: a caller that reads the bytes in order and
+    // gives each part back after use never has the whole file in its resident set.
+    void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, m_shared, 0);
     if (view == MAP_FAILED)
         return nullptr;
     return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(view), [size](uint8_t* p) { munmap(p, size); });

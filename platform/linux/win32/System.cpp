@@ -10,6 +10,7 @@
 #include <ctime>
 #include <pwd.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 DWORD GetTickCount(void) {
@@ -169,6 +170,22 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
 
 DWORD GetCurrentProcessId(void) {
     return DWORD(getpid());
+}
+
+DWORD DiscardVirtualMemory(LPVOID address, size_t size) {
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (uintptr_t(address) + page - 1) / page * page;
+    const uintptr_t end = (uintptr_t(address) + size) / page * page;
+    if (end <= begin)
+        return ERROR_SUCCESS;
+    // Unmapping a shared file's pages from this process would leave them in the file: only
+    // MADV_REMOVE frees them, and it needs a writable mapping (EACCES otherwise, reported).
+    // Private memory refuses it with EINVAL and takes MADV_DONTNEED.
+    void* start = reinterpret_cast<void*>(begin);
+    if (madvise(start, end - begin, MADV_REMOVE) == 0 ||
+        (errno == EINVAL && madvise(start, end - begin, MADV_DONTNEED) == 0))
+        return ERROR_SUCCESS;
+    return ERROR_INVALID_PARAMETER;
 }
 
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {

@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -255,4 +257,36 @@ TEST(Hooks, ReplaceTicksSleepsAndBeeps) {
     EXPECT_TRUE(Beep(880, 20));
     EXPECT_FALSE(Beep(10, 20));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+// Only the whole pages inside the range go, and a shared file's pages leave the file, not just
+// this process; private memory reads as zeros afterwards.
+TEST(System, DiscardVirtualMemoryFreesWholePagesOfSharedAndPrivateMemory) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t size = 4 * page;
+    const int fd = memfd_create("discard", MFD_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t(size)), 0);
+    auto* shared = static_cast<uint8_t*>(mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    auto* priv = static_cast<uint8_t*>(
+        mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(shared, MAP_FAILED);
+    ASSERT_NE(priv, MAP_FAILED);
+    for (uint8_t* memory : {shared, priv}) {
+        std::memset(memory, 0xAB, size);
+        EXPECT_EQ(DiscardVirtualMemory(memory + page / 2, 3 * page), DWORD(ERROR_SUCCESS));
+    }
+    // Read before the mapping faults the file's pages back in.
+    struct stat info {};
+    ASSERT_EQ(fstat(fd, &info), 0);
+    EXPECT_EQ(size_t(info.st_blocks) * 512, 2 * page);
+    for (uint8_t* memory : {shared, priv}) {
+        for (size_t i = 0; i < size; i += page / 2) {
+            const bool gone = i >= page && i < 3 * page;
+            EXPECT_EQ(memory[i], gone ? 0 : 0xAB) << i;
+        }
+    }
+    munmap(shared, size);
+    munmap(priv, size);
+    close(fd);
 }

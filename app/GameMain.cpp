@@ -1,4 +1,4 @@
-#include "framework/Puzzle.h"
+#include "app/PuzzleApp.h"
 
 #include "platform/CRT.h"
 

@@ -1,8 +1,8 @@
-#include "framework/Puzzle.h"
+#include "app/PuzzleApp.h"
 
 #include "framework/Error.h"
 #include "framework/Gfx.h"
-#include "framework/Logo.h"
+#include "app/Logo.h"
 #include "game/Game.h"
 #include "intro/Intro.h"
 #include "platform/CRT.h"
@@ -170,39 +170,38 @@ void CPuzzleApp::DrawFps() {
 LRESULT CPuzzleApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     uint32_t x = LOWORD(lParam);
     uint32_t y = HIWORD(lParam);
-    switch (message) {
-    case WM_KEYDOWN:
-        if (m_screen)
-            m_screen->OnKeyDown(static_cast<uint32_t>(wParam));
-        break;
-    case WM_KEYUP:
-        if (m_screen)
-            m_screen->OnKeyUp(static_cast<uint32_t>(wParam));
-        break;
-    case WM_CHAR:
-        if (m_screen)
-            m_screen->OnChar(static_cast<uint32_t>(wParam));
-        break;
-    case WM_MOUSEMOVE:
+    auto key = static_cast<uint32_t>(wParam);
+    if (message == WM_MOUSEMOVE) {
         g_cursorX = static_cast<int>(x);
         g_cursorY = static_cast<int>(y);
-        if (m_screen)
+    }
+    if (m_screen) {
+        switch (message) {
+        case WM_KEYDOWN:
+            m_screen->OnKeyDown(key);
+            break;
+        case WM_KEYUP:
+            m_screen->OnKeyUp(key);
+            break;
+        case WM_CHAR:
+            m_screen->OnChar(key);
+            break;
+        case WM_MOUSEMOVE:
             m_screen->OnMouseMove(x, y);
-        break;
-    case WM_LBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        if (m_screen)
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_RBUTTONDOWN:
             m_screen->OnMouseDown(x, y, message == WM_LBUTTONDOWN ? 0 : message == WM_MBUTTONDOWN ? 1 : 2);
-        break;
-    case WM_LBUTTONUP:
-    case WM_MBUTTONUP:
-    case WM_RBUTTONUP:
-        if (m_screen)
+            break;
+        case WM_LBUTTONUP:
+        case WM_MBUTTONUP:
+        case WM_RBUTTONUP:
             m_screen->OnMouseUp(x, y, message == WM_LBUTTONUP ? 0 : message == WM_MBUTTONUP ? 1 : 2);
-        break;
-    default:
-        break;
+            break;
+        default:
+            break;
+        }
     }
     return CApp::WindowProc(window, message, wParam, lParam);
 }

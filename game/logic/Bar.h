@@ -1,5 +1,6 @@
-// The game screen's button bar and modal message panel, built from one clickable rectangle.
-// Mouse and key input only set flags; the owner takes clicks in its next frame step.
+// The models of the game screen's button bar and modal message panel, built from one clickable
+// rectangle. Mouse and key input only set flags; the owner takes clicks in its next frame step.
+// Their drawing is in game/BarDraw.h.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,7 @@
 #include <string>
 #include <vector>
 
-class Button {
-  public:
+struct Button {
     Button() = default;
     explicit Button(int id) : id(id) {}
 
@@ -18,7 +18,6 @@ class Button {
     void OnMouseUp(float x, float y);
     // Returns clicked and clears it.
     bool TakeClick();
-    void Draw() const;
 
     float left = 0, top = 0, right = 0, bottom = 0;
     int32_t id = 0;
@@ -27,8 +26,7 @@ class Button {
     bool clicked = false;
 };
 
-class ButtonBar {
-  public:
+struct ButtonBar {
     ButtonBar();
 
     void Update(uint32_t now, uint32_t elapsed);
@@ -38,7 +36,6 @@ class ButtonBar {
     bool OnMouseUp(float x, float y);
     bool TakeClick(int index);
     void ToggleVisible();
-    void Draw();
 
     bool visible = true;
     float slide = 60.0f;
@@ -56,8 +53,7 @@ enum {
     PANEL_NOTICE = 3,
 };
 
-class MessagePanel {
-  public:
+struct MessagePanel {
     MessagePanel(int kind, const std::string& text);
 
     bool TakeClick(int index);
@@ -65,7 +61,6 @@ class MessagePanel {
     void OnMouseMove(float x, float y);
     void OnMouseDown(float x, float y);
     void OnMouseUp(float x, float y);
-    void Draw();
 
     int32_t kind;
     std::string text;

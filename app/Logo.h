@@ -13,5 +13,6 @@ class CLogo : public CScene {
     int GetNextScreen() override;
     D3DCOLOR GetClearColor() override;
 
-    bool done = false;
+  private:
+    bool m_done = false;
 };

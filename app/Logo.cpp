@@ -1,4 +1,4 @@
-#include "framework/Logo.h"
+#include "app/Logo.h"
 
 #include "framework/Gfx.h"
 
@@ -7,15 +7,15 @@ void CLogo::Render() {
 }
 
 void CLogo::OnKeyDown(uint32_t) {
-    done = true;
+    m_done = true;
 }
 
 void CLogo::OnMouseDown(uint32_t, uint32_t, int) {
-    done = true;
+    m_done = true;
 }
 
 int CLogo::GetNextScreen() {
-    return done ? SCREEN_GAME : SCREEN_STAY;
+    return m_done ? SCREEN_GAME : SCREEN_STAY;
 }
 
 D3DCOLOR CLogo::GetClearColor() {

@@ -1,5 +1,5 @@
-// The bar's and panel's input logic, layout and clock text. Their drawing is in game/ButtonBar.cpp.
-#include "game/ButtonBar.h"
+// The bar's and panel's input logic, layout and clock text.
+#include "game/logic/Bar.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "game/PictureDecoder.h"
+#include "game/DecoderClient.h"
 
 #include "decoder/Protocol.h"
 

@@ -4,7 +4,7 @@
 // read; the caller only sees the failure.
 #pragma once
 
-#include "game/Board.h"
+#include "game/logic/Board.h"
 #include "platform/HelperProcess.h"
 
 #include <cstdint>
