@@ -1,5 +1,5 @@
 // Fuzzing target of the saved-game reader. An input starting with the gzip magic byte is read as
-// a saved-game file, the way a player's game opens one (from a file, through zlib's gzread); any
+// a saved-game file, the way a player's game opens one (from a file, through the game's gzip reader); any
 // other input is read, after that first byte, as uncompressed content. The limits keep every
 // allocation the checks allow within a few megabytes.
 #include "game/logic/GzipReader.h"
@@ -32,8 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         if (data[0] == 0x1f) {
             std::unique_ptr<CGzipFileSource> src = CGzipFileSource::Open(InputFile(data, size));
-            if (src)
+            if (src) {
                 ReadSavedGame(*src, board, pixels, limits);
+                src->TakeIndex();
+            }
         } else {
             CMemorySource src(data + 1, size - 1);
             ReadSavedGame(src, board, pixels, limits);
