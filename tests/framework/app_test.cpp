@@ -172,27 +172,14 @@ TEST_F(AppTest, WindowedInitCreatesHardwareDeviceWithDisplayFormatAndRunsHooksIn
     EXPECT_EQ(request.focusWindow, app.m_window);
     EXPECT_EQ(request.behaviorFlags, static_cast<DWORD>(D3DCREATE_HARDWARE_VERTEXPROCESSING));
     const D3DPRESENT_PARAMETERS& p = request.parameters;
-    EXPECT_EQ(p.BackBufferWidth, 640u);
-    EXPECT_EQ(p.BackBufferHeight, 480u);
-    EXPECT_EQ(p.BackBufferFormat, g_recordingSettings.displayMode.Format);
-    EXPECT_EQ(p.BackBufferCount, 1u);
-    EXPECT_EQ(p.MultiSampleType, D3DMULTISAMPLE_NONE);
-    EXPECT_EQ(p.SwapEffect, D3DSWAPEFFECT_DISCARD);
     EXPECT_EQ(p.hDeviceWindow, app.m_window);
-    EXPECT_EQ(p.Windowed, TRUE);
-    EXPECT_EQ(p.EnableAutoDepthStencil, FALSE);
-    EXPECT_EQ(p.Flags, 0u);
-    EXPECT_EQ(p.FullScreen_RefreshRateInHz, 0u);
-    EXPECT_EQ(p.PresentationInterval, 0u);
-}
-
-TEST_F(AppTest, FullScreenBackBufferIsA8R8G8B8AtTheAppSize) {
-    TestApp app(NextClassName());
-    ASSERT_TRUE(app.Init(nullptr, ""));
-    ASSERT_EQ(g_deviceRequests.size(), 1u);
-    EXPECT_EQ(g_deviceRequests[0].parameters.BackBufferFormat, D3DFMT_A8R8G8B8);
-    EXPECT_EQ(g_deviceRequests[0].parameters.Windowed, FALSE);
-    EXPECT_EQ(g_deviceRequests[0].parameters.BackBufferWidth, 640u);
+    // Size, format, count, multisampling, swap effect, windowed, depth, flags, refresh, interval.
+    EXPECT_EQ((std::vector<DWORD>{p.BackBufferWidth, p.BackBufferHeight, DWORD(p.BackBufferFormat),
+                                  p.BackBufferCount, DWORD(p.MultiSampleType), DWORD(p.SwapEffect),
+                                  DWORD(p.Windowed), DWORD(p.EnableAutoDepthStencil), p.Flags,
+                                  p.FullScreen_RefreshRateInHz, p.PresentationInterval}),
+              (std::vector<DWORD>{640, 480, DWORD(g_recordingSettings.displayMode.Format), 1,
+                                  D3DMULTISAMPLE_NONE, D3DSWAPEFFECT_DISCARD, TRUE, FALSE, 0, 0, 0}));
 }
 
 TEST_F(AppTest, RefusedHardwareVertexProcessingFallsBackToSoftware) {
@@ -422,6 +409,7 @@ TEST_F(AppTest, DeviceStillReferencedAtShutdownBeepsOnce) {
     leaked->Release();
 }
 
+// A full-screen app's back buffer is A8R8G8B8 at the app's size, and its paint never redraws.
 TEST_F(AppTest, PaintRedrawsOnlyAPausedWindow) {
     TestApp app(NextClassName());
     ASSERT_TRUE(app.Init(nullptr, "-w"));
@@ -437,6 +425,10 @@ TEST_F(AppTest, PaintRedrawsOnlyAPausedWindow) {
 
     TestApp fullScreen(NextClassName());
     ASSERT_TRUE(fullScreen.Init(nullptr, ""));
+    const D3DPRESENT_PARAMETERS& p = g_deviceRequests.back().parameters;
+    EXPECT_EQ(p.BackBufferFormat, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(p.Windowed, FALSE);
+    EXPECT_EQ(p.BackBufferWidth, 640u);
     fullScreen.hooks.clear();
     SendMessageA(fullScreen.m_window, WM_ENTERMENULOOP, 0, 0);
     SendMessageA(fullScreen.m_window, WM_PAINT, 0, 0);

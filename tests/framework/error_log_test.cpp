@@ -45,17 +45,11 @@ class ErrorLogTest : public ::testing::Test {
     }
 
     // "  Czas       : " and a time shaped like 2004-05-17 09:03:41.
-    static bool IsTimeLine(const std::string& line) {
-        const std::string label = "  Czas       : ";
-        const std::string shape = "dddd-dd-dd dd:dd:dd";
-        if (line.size() != label.size() + shape.size() || line.compare(0, label.size(), label) != 0)
-            return false;
-        for (size_t i = 0; i < shape.size(); ++i) {
-            char c = line[label.size() + i];
-            if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i])
-                return false;
-        }
-        return true;
+    static bool IsTimeLine(std::string line) {
+        for (char& c : line)
+            if (c >= '0' && c <= '9')
+                c = 'd';
+        return line == "  Czas       : dddd-dd-dd dd:dd:dd";
     }
 
     static std::string Number(int n) { return "  Numer      : " + std::to_string(n); }
@@ -64,14 +58,8 @@ class ErrorLogTest : public ::testing::Test {
 TEST_F(ErrorLogTest, NormalEntryIsWrittenWholeWithCrLfLines) {
     test::ScratchFolder folder;
     int number = GetErrorLogSequence() + 1;
-    try {
-        throw CError(ERR_NORMAL, "Nie można utworzyć obiektu Direct3D 9.", "App.cpp", 81, 1234);
-    } catch (const CError& error) {
-        EXPECT_EQ(error.kind, ERR_NORMAL);
-        EXPECT_EQ(error.line, 81);
-        EXPECT_EQ(error.resultCode, 0);
-        EXPECT_EQ(error.systemError, 0u);
-    }
+    CError error(ERR_NORMAL, "Nie można utworzyć obiektu Direct3D 9.", "App.cpp", 81, 1234);
+    EXPECT_EQ(error.resultCode, 0) << "only a DirectX error keeps its code";
     std::string text = test::ReadWholeFile("Errors.log");
     ASSERT_GE(text.size(), 4u);
     EXPECT_EQ(text.substr(text.size() - 4), "\r\n\r\n");
@@ -99,7 +87,6 @@ TEST_F(ErrorLogTest, DirectXEntryShowsSignedCodeNameAndDescription) {
                  "  Kod        : -2005530520",
                  std::string("  Komunikat  : ") + DXGetErrorString9A(D3DERR_DEVICELOST),
                  std::string("  Opis       : ") + DXGetErrorDescription9A(D3DERR_DEVICELOST), ""});
-    EXPECT_STREQ(DXGetErrorString9A(D3DERR_DEVICELOST), "D3DERR_DEVICELOST");
 }
 
 TEST_F(ErrorLogTest, Win32EntryTakesLastErrorAndSystemTextWithItsOwnLineEnd) {
@@ -166,15 +153,9 @@ TEST_F(ErrorLogTest, LockedLogIsSkippedSilentlyWithoutUsingANumber) {
         CreateFileA("Errors.log", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     int before = GetErrorLogSequence();
-    bool caught = false;
-    try {
-        throw CError(ERR_DIRECTX, "Nie można utworzyć czcionki", "Gfx.cpp", 80, E_FAIL);
-    } catch (const CError& error) {
-        caught = true;
-        EXPECT_STREQ(error.message, "Nie można utworzyć czcionki");
-        EXPECT_EQ(error.resultCode, E_FAIL);
-    }
-    EXPECT_TRUE(caught);
+    CError error(ERR_DIRECTX, "Nie można utworzyć czcionki", "Gfx.cpp", 80, E_FAIL);
+    EXPECT_STREQ(error.message, "Nie można utworzyć czcionki");
+    EXPECT_EQ(error.resultCode, E_FAIL);
     EXPECT_EQ(GetErrorLogSequence(), before);
     CloseHandle(lock);
     EXPECT_EQ(test::ReadWholeFile("Errors.log"), "");
@@ -183,33 +164,29 @@ TEST_F(ErrorLogTest, LockedLogIsSkippedSilentlyWithoutUsingANumber) {
     EXPECT_NE(test::ReadWholeFile("Errors.log").find(Number(before + 1) + "\r\n"), std::string::npos);
 }
 
-TEST_F(ErrorLogTest, UnwritableLogFolderIsSkippedSilently) {
-    test::ScratchFolder folder;
-    // A folder named like the log cannot be opened as the log, for any user.
-    std::filesystem::create_directory("Errors.log");
-    int before = GetErrorLogSequence();
-    EXPECT_THROW(throw CError(ERR_NORMAL, "x", "App.cpp", 81, 0), CError);
-    EXPECT_EQ(GetErrorLogSequence(), before);
-}
-
-TEST_F(ErrorLogTest, ReadOnlyLogIsLeftUnchanged) {
-    test::ScratchFolder folder;
-    {
-        std::FILE* earlier = std::fopen("Errors.log", "wb");
-        std::fputs("kept\r\n", earlier);
-        std::fclose(earlier);
+// A folder named like the log, or a read-only log, cannot be opened as the log.
+TEST_F(ErrorLogTest, UnwritableLogIsSkippedSilentlyAndLeftUnchanged) {
+    for (bool folderInTheWay : {true, false}) {
+        test::ScratchFolder folder;
+        if (folderInTheWay) {
+            std::filesystem::create_directory("Errors.log");
+        } else {
+            std::FILE* earlier = std::fopen("Errors.log", "wb");
+            std::fputs("kept\r\n", earlier);
+            std::fclose(earlier);
+            chmod("Errors.log", 0444);
+            HANDLE probe = CreateFileA("Errors.log", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (probe != INVALID_HANDLE_VALUE) {
+                CloseHandle(probe);
+                GTEST_SKIP() << "this user may write read-only files";
+            }
+        }
+        int before = GetErrorLogSequence();
+        EXPECT_THROW(throw CError(ERR_NORMAL, "x", "App.cpp", 81, 0), CError);
+        EXPECT_EQ(GetErrorLogSequence(), before);
+        EXPECT_EQ(test::ReadWholeFile("Errors.log"), folderInTheWay ? "" : "kept\r\n");
     }
-    chmod("Errors.log", 0444);
-    HANDLE probe =
-        CreateFileA("Errors.log", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe);
-        GTEST_SKIP() << "this user may write read-only files";
-    }
-    int before = GetErrorLogSequence();
-    CError error(ERR_NORMAL, "x", "App.cpp", 81, 0);
-    EXPECT_EQ(GetErrorLogSequence(), before);
-    EXPECT_EQ(test::ReadWholeFile("Errors.log"), "kept\r\n");
 }
 
 TEST_F(ErrorLogTest, MessageSurvivesTheThrowersBufferAndCopies) {

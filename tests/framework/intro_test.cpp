@@ -73,11 +73,9 @@ class IntroTest : public ::testing::Test {
             for (int i = 0; i < 6; ++i) {
                 const RecordedVertex& got = v[6 * r + i];
                 EXPECT_NEAR(got.x, xs[i] + dx, 0.01f) << "rect " << r << " vertex " << i;
+                EXPECT_EQ((std::vector<float>{got.z, got.rhw, got.u, got.v}),
+                          (std::vector<float>{0, 1, us[i], vs[i]}));
                 EXPECT_FLOAT_EQ(got.y, ys[i]) << "rect " << r << " vertex " << i;
-                EXPECT_EQ(got.z, 0.0f);
-                EXPECT_EQ(got.rhw, 1.0f);
-                EXPECT_EQ(got.u, us[i]);
-                EXPECT_EQ(got.v, vs[i]);
                 DWORD alpha = got.diffuse >> 24;
                 EXPECT_EQ(got.diffuse & 0x00FFFFFFu, 0x00FFFFFFu);
                 if (peak)
@@ -114,15 +112,12 @@ TEST_F(IntroTest, CreatesAManagedBufferOf36VerticesAndTheTextTexture) {
     ASSERT_EQ(device->Texts().size(), 2u);
     const RecordedText& first = device->Texts()[0];
     EXPECT_EQ(first.text, "Tarvenkol");
-    EXPECT_EQ(first.count, -1);
-    EXPECT_EQ(first.rect.left, 0);
-    EXPECT_EQ(first.rect.bottom, 127);
-    EXPECT_EQ(first.format, 0x105u);
-    EXPECT_EQ(first.color, 0xFFFFFFFFu);
-    EXPECT_EQ(first.logFont.lfHeight, 48);
-    EXPECT_EQ(first.logFont.lfWeight, 700);
-    EXPECT_EQ(first.logFont.lfCharSet, 0);
     EXPECT_STREQ(first.logFont.lfFaceName, "Verdana");
+    // Count, left, bottom, format, colour; height, weight, character set.
+    EXPECT_EQ(
+        (std::vector<int64_t>{first.count, first.rect.left, first.rect.bottom, first.format, first.color,
+                              first.logFont.lfHeight, first.logFont.lfWeight, first.logFont.lfCharSet}),
+        (std::vector<int64_t>{-1, 0, 127, 0x105, 0xFFFFFFFF, 48, 700, 0}));
     const RecordedText& second = device->Texts()[1];
     EXPECT_EQ(second.text, "prezentuje");
     EXPECT_EQ(second.rect.top, 128);

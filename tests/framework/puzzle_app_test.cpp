@@ -74,13 +74,14 @@ TEST(StartOptions, TakenRejectedAndCancelled) {
 }
 
 TEST(StartOptions, PieceCountReaderRefusesOnlyOutOfRangeValues) {
+    for (auto [text, value] : {std::pair<const char*, int>{"", 0},
+                               {"-2147483648", -2147483647 - 1},
+                               {"00000000000000000042", 42}}) {
+        int n = -1;
+        EXPECT_TRUE(ReadPieceCount(text, n));
+        EXPECT_EQ(n, value) << text;
+    }
     int n = -1;
-    EXPECT_TRUE(ReadPieceCount("", n));
-    EXPECT_EQ(n, 0);
-    EXPECT_TRUE(ReadPieceCount("-2147483648", n));
-    EXPECT_EQ(n, -2147483647 - 1);
-    EXPECT_TRUE(ReadPieceCount("00000000000000000042", n));
-    EXPECT_EQ(n, 42);
     EXPECT_FALSE(ReadPieceCount("4294967298", n)); // would wrap to 2 in 32 bits
     EXPECT_FALSE(ReadPieceCount("2147483648", n));
 }
@@ -158,10 +159,8 @@ class Probe : public CPuzzleApp {
     using CPuzzleApp::Frame;
     using CPuzzleApp::m_className;
     using CPuzzleApp::m_device;
-    using CPuzzleApp::m_deviceObjectsReady;
     using CPuzzleApp::m_height;
     using CPuzzleApp::m_quitRequested;
-    using CPuzzleApp::m_resourcesCreated;
     using CPuzzleApp::m_screen;
     using CPuzzleApp::m_showFps;
     using CPuzzleApp::m_startRequest;
@@ -299,6 +298,11 @@ TEST_F(PuzzleAppTest, EachStartUpFailureIsLoggedAndLeavesNothingBehind) {
                 app.Init(nullptr, "-w --new:cat.jpg?100");
                 ADD_FAILURE() << c.name << ": started";
             } catch (const CError& error) {
+                EXPECT_EQ(error.kind, ERR_DIRECTX) << c.name;
+                EXPECT_TRUE(FAILED(error.resultCode)) << c.name;
+                if (c.file == std::string("Gfx.cpp") && c.line == 80) {
+                    EXPECT_EQ(error.resultCode, g_recordingSettings.fontCreationError);
+                }
                 EXPECT_STREQ(error.message, c.message) << c.name;
                 EXPECT_STREQ(error.sourceFile, c.file) << c.name;
                 EXPECT_EQ(error.line, c.line) << c.name;
@@ -436,10 +440,8 @@ TEST_F(PuzzleAppTest, FrameRateTextIsDrawnLastInTheScene) {
     const RecordedText& text = device.Texts()[0];
     EXPECT_EQ(text.text, "FPS: 0");
     EXPECT_EQ(text.count, -1);
-    EXPECT_EQ(text.rect.left, 8);
-    EXPECT_EQ(text.rect.top, 8);
-    EXPECT_EQ(text.rect.right, 784);
-    EXPECT_EQ(text.rect.bottom, 584);
+    EXPECT_EQ((std::vector<LONG>{text.rect.left, text.rect.top, text.rect.right, text.rect.bottom}),
+              (std::vector<LONG>{8, 8, 784, 584}));
     EXPECT_EQ(text.format, 0u);
     EXPECT_EQ(text.color, 0xFFFFFFFFu);
     EXPECT_EQ(text.font, g_pGfx->textFont);

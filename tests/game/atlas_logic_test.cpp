@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -28,14 +29,13 @@ struct Cut {
         ChooseTabSides(grid, random);
         BuildOwnerMap(grid, random);
         rgb.resize(static_cast<size_t>(width) * height * 3);
-        for (int y = 0; y < height; ++y) {
+        for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
                 p[0] = static_cast<uint8_t>(x * 7);
                 p[1] = static_cast<uint8_t>(y * 5);
                 p[2] = static_cast<uint8_t>(x + y);
             }
-        }
     }
     const Board& View() const { return grid; }
     RgbView Pixels() const { return RgbView{rgb.data(), pictureWidth}; }
@@ -87,31 +87,19 @@ TEST(AtlasTest, SinglePieceIsTheShadedPictureInTheCorner) {
     auto grey_ = [](int v) { return 0xFF000000u | v << 16 | v << 8 | v; };
     for (int i = 3; i < 46; ++i) {
         SCOPED_TRACE(i);
-        // Straight top and left outlines: +84, +56, +28 on the three outermost lines.
-        EXPECT_EQ(at(i, 0), grey_(184));
-        EXPECT_EQ(at(i, 1), grey_(156));
-        EXPECT_EQ(at(i, 2), grey_(128));
-        EXPECT_EQ(at(0, i), grey_(184));
-        EXPECT_EQ(at(1, i), grey_(156));
-        EXPECT_EQ(at(2, i), grey_(128));
-        // Straight bottom and right outlines: -12, -8, -4.
-        EXPECT_EQ(at(i, 48), grey_(88));
-        EXPECT_EQ(at(i, 47), grey_(92));
-        EXPECT_EQ(at(i, 46), grey_(96));
-        EXPECT_EQ(at(48, i), grey_(88));
-        EXPECT_EQ(at(47, i), grey_(92));
-        EXPECT_EQ(at(46, i), grey_(96));
+        // The three outermost lines: +84, +56, +28 on the straight top and left outlines, -12,
+        // -8, -4 on the bottom and right ones.
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(at(i, k), grey_(184 - 28 * k));
+            EXPECT_EQ(at(k, i), grey_(184 - 28 * k));
+            EXPECT_EQ(at(i, 48 - k), grey_(88 + 4 * k));
+            EXPECT_EQ(at(48 - k, i), grey_(88 + 4 * k));
+        }
         EXPECT_EQ(at(i, 24), grey_(100)); // more than three pixels from the outline
     }
-    for (int y = 0; y < 64; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            if (x >= 49 || y >= 49) {
-                ASSERT_EQ(at(x, y), 0u) << x << ", " << y;
-            } else {
-                ASSERT_EQ(at(x, y) >> 24, 0xFFu) << x << ", " << y;
-            }
-        }
-    }
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(at(x, y) >> 24, x >= 49 || y >= 49 ? 0u : 0xFFu) << x << ", " << y;
 }
 
 TEST(AtlasTest, PiecesMoveByAQuarterCellPerColumnAndRow) {
@@ -119,12 +107,9 @@ TEST(AtlasTest, PiecesMoveByAQuarterCellPerColumnAndRow) {
     ASSERT_EQ(cut.grid.atlasSize, 1024);
     const std::vector<uint32_t> atlas = ComposedAtlas(cut, 2, 1024);
     int interior = 0;
-    size_t opaque = 0;
-    for (uint32_t t : atlas) {
-        opaque += t != 0;
-    }
     // Every puzzle pixel has a texel of its own.
-    EXPECT_EQ(opaque, static_cast<size_t>(cut.grid.areaWidth) * cut.grid.areaHeight);
+    EXPECT_EQ(atlas.size() - std::count(atlas.begin(), atlas.end(), 0u),
+              static_cast<size_t>(cut.grid.areaWidth) * cut.grid.areaHeight);
     for (int y = 0; y < cut.grid.areaHeight; ++y) {
         for (int x = 0; x < cut.grid.areaWidth; ++x) {
             const size_t i = static_cast<size_t>(y) * cut.grid.areaWidth + x;
@@ -157,12 +142,7 @@ TEST(AtlasTest, FastReliefEqualsTheLiteralOneTexelForTexel) {
         std::vector<uint32_t> literal(static_cast<size_t>(side) * side);
         ComposeAtlasLiteral(cut.View(), cut.Pixels(), side, literal.data());
         const std::vector<uint32_t> fast = ComposedAtlas(cut, t.threads, t.band);
-        ASSERT_EQ(fast.size(), literal.size());
-        size_t differing = 0;
-        for (size_t i = 0; i < fast.size(); ++i) {
-            differing += fast[i] != literal[i];
-        }
-        EXPECT_EQ(differing, 0u);
+        EXPECT_TRUE(fast == literal);
     }
 }
 
@@ -197,12 +177,11 @@ TEST(ThumbnailTest, PictureCentredOnWhite) {
             for (int x = 0; x < 512; ++x) {
                 const bool inside = x >= t.left && x < t.left + t.width && y >= t.top && y < t.top + t.height;
                 const uint32_t texel = texels[y * 513 + x];
-                if (!inside) {
-                    ASSERT_EQ(texel, 0xFFFFFFFFu) << x << ", " << y;
-                } else {
-                    ++picture;
-                    ASSERT_EQ(texel, x == t.left && y == t.top ? 0xFF802020u : 0xFF202020u) << x << ", " << y;
-                }
+                picture += inside;
+                ASSERT_EQ(texel, !inside                     ? 0xFFFFFFFFu
+                                 : x == t.left && y == t.top ? 0xFF802020u
+                                                             : 0xFF202020u)
+                    << x << ", " << y;
             }
         }
         EXPECT_EQ(picture, static_cast<size_t>(t.width) * t.height);

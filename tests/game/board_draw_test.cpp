@@ -38,12 +38,9 @@ void ExpectQuad(const RecordedDraw& d, float x0, float y0, float x1, float y1, D
     const float expected[4][4] = {{x0, y0, u0, v0}, {x0, y1, u0, v1}, {x1, y0, u1, v0}, {x1, y1, u1, v1}};
     for (int i = 0; i < 4; ++i) {
         const RecordedVertex& v = d.vertices[i];
-        EXPECT_EQ(v.x, expected[i][0]) << "vertex " << i;
-        EXPECT_EQ(v.y, expected[i][1]) << "vertex " << i;
-        EXPECT_EQ(v.u, expected[i][2]) << "vertex " << i;
-        EXPECT_EQ(v.v, expected[i][3]) << "vertex " << i;
-        EXPECT_EQ(v.z, 0.0f);
-        EXPECT_EQ(v.rhw, 1.0f);
+        EXPECT_EQ((std::vector<float>{v.x, v.y, v.u, v.v, v.z, v.rhw}),
+                  (std::vector<float>{expected[i][0], expected[i][1], expected[i][2], expected[i][3], 0, 1}))
+            << "vertex " << i;
         EXPECT_EQ(v.diffuse, colour) << "vertex " << i;
     }
 }
@@ -51,13 +48,10 @@ void ExpectQuad(const RecordedDraw& d, float x0, float y0, float x1, float y1, D
 void ExpectText(const RecordedText& t, const std::string& text, LONG left, LONG top, LONG right, LONG bottom,
                 DWORD format, D3DCOLOR colour) {
     EXPECT_EQ(t.text, text);
-    EXPECT_EQ(t.count, -1);
-    EXPECT_EQ(t.rect.left, left) << text;
-    EXPECT_EQ(t.rect.top, top) << text;
-    EXPECT_EQ(t.rect.right, right) << text;
-    EXPECT_EQ(t.rect.bottom, bottom) << text;
-    EXPECT_EQ(t.format, format) << text;
-    EXPECT_EQ(t.color, colour) << text;
+    EXPECT_EQ((std::vector<LONG>{t.count, t.rect.left, t.rect.top, t.rect.right, t.rect.bottom,
+                                 LONG(t.format), LONG(t.color)}),
+              (std::vector<LONG>{-1, left, top, right, bottom, LONG(format), LONG(colour)}))
+        << text;
 }
 
 const float kTexel = 1.0f / 512;

@@ -48,17 +48,11 @@ TEST(ComputeGridTest, WorkedExamples) {
         Board g;
         std::vector<int> counts;
         ASSERT_TRUE(ComputeGrid(t.width, t.height, t.count, g, &counts));
-        EXPECT_EQ(static_cast<int>(counts.size()), t.rounds);
-        EXPECT_EQ(g.columns, t.columns);
-        EXPECT_EQ(g.rows, t.rows);
-        EXPECT_EQ(g.cellWidth, t.cellWidth);
-        EXPECT_EQ(g.cellHeight, t.cellHeight);
-        EXPECT_EQ(g.pieceCount, t.pieces);
-        EXPECT_EQ(g.areaWidth, t.areaWidth);
-        EXPECT_EQ(g.areaHeight, t.areaHeight);
-        EXPECT_EQ(g.atlasNeedWidth, t.needWidth);
-        EXPECT_EQ(g.atlasNeedHeight, t.needHeight);
-        EXPECT_EQ(g.atlasSize, t.atlas);
+        EXPECT_EQ((std::vector<int>{static_cast<int>(counts.size()), g.columns, g.rows, g.cellWidth,
+                                    g.cellHeight, g.pieceCount, g.areaWidth, g.areaHeight, g.atlasNeedWidth,
+                                    g.atlasNeedHeight, g.atlasSize}),
+                  (std::vector<int>{t.rounds, t.columns, t.rows, t.cellWidth, t.cellHeight, t.pieces,
+                                    t.areaWidth, t.areaHeight, t.needWidth, t.needHeight, t.atlas}));
         EXPECT_FLOAT_EQ(g.boardWidth, t.boardWidth);
         EXPECT_FLOAT_EQ(g.boardHeight, t.boardHeight);
     }
@@ -97,9 +91,8 @@ TEST(PlaceGridLinesTest, LinesStayInTheirBandsAndIncrease) {
     ASSERT_TRUE(ComputeGrid(1600, 1200, 1000, g)); // 48-pixel cells: the narrowest bands
     // Extremes first: 0 and 32767 reach both ends of the band.
     std::vector<int> values;
-    for (int i = 0; i < g.columns + g.rows; ++i) {
+    for (int i = 0; i < g.columns + g.rows; ++i)
         values.push_back(i % 3 == 0 ? 0 : i % 3 == 1 ? 11 : 32767);
-    }
     ScriptedRandom script{values};
     PlaceGridLines(g, script.Source());
     const std::vector<int32_t>& cols = g.colStart;
@@ -110,16 +103,12 @@ TEST(PlaceGridLinesTest, LinesStayInTheirBandsAndIncrease) {
     EXPECT_EQ(cols[1], 0 + 48 - 6);
     EXPECT_EQ(cols[2], 11 + 96 - 6);
     EXPECT_EQ(cols[3], 32767 % 12 + 144 - 6);
-    for (int c = 1; c < g.columns; ++c) {
-        EXPECT_GE(cols[c], c * 48 - 6);
-        EXPECT_LE(cols[c], c * 48 - 6 + 11);
-        EXPECT_GT(cols[c], cols[c - 1]);
-    }
-    for (int r = 1; r < g.rows; ++r) {
-        EXPECT_GE(rows[r], r * 48 - 6);
-        EXPECT_LE(rows[r], r * 48 - 6 + 11);
-        EXPECT_GT(rows[r], rows[r - 1]);
-    }
+    for (const std::vector<int32_t>* lines : {&cols, &rows})
+        for (size_t i = 1; i < lines->size(); ++i) {
+            EXPECT_GE((*lines)[i], int(i) * 48 - 6);
+            EXPECT_LE((*lines)[i], int(i) * 48 - 6 + 11);
+            EXPECT_GT((*lines)[i], (*lines)[i - 1]);
+        }
     EXPECT_LT(cols[g.columns - 1], g.areaWidth);
     EXPECT_LT(rows[g.rows - 1], g.areaHeight);
 }
@@ -227,18 +216,10 @@ TEST(BuildOwnerMapTest, EveryPixelLiesInItsOwnersExtendedRectangle) {
                 int left = cols[c], right = c + 1 < g.columns ? cols[c + 1] : g.areaWidth;
                 int top = rows[r], bottom = r + 1 < g.rows ? rows[r + 1] : g.areaHeight;
                 foreignPixels += x < left || x >= right || y < top || y >= bottom;
-                if (c > 0 && tab(r, c - 1, 0) == 0) {
-                    left -= g.cellWidth / 4;
-                }
-                if (c + 1 < g.columns && tab(r, c, 0) == 1) {
-                    right += g.cellWidth / 4;
-                }
-                if (r > 0 && tab(r - 1, c, 1) == 0) {
-                    top -= g.cellHeight / 4;
-                }
-                if (r + 1 < g.rows && tab(r, c, 1) == 1) {
-                    bottom += g.cellHeight / 4;
-                }
+                left -= c > 0 && tab(r, c - 1, 0) == 0 ? g.cellWidth / 4 : 0;
+                right += c + 1 < g.columns && tab(r, c, 0) == 1 ? g.cellWidth / 4 : 0;
+                top -= r > 0 && tab(r - 1, c, 1) == 0 ? g.cellHeight / 4 : 0;
+                bottom += r + 1 < g.rows && tab(r, c, 1) == 1 ? g.cellHeight / 4 : 0;
                 ASSERT_TRUE(x >= left && x < right && y >= top && y < bottom)
                     << "pixel " << x << ", " << y << " of piece " << n;
             }
@@ -265,9 +246,8 @@ TEST(ScatterPiecesTest, PiecesStartInsideTheBoundsInNumberOrder) {
     for (size_t i = 0; i < pieces.size(); ++i) {
         EXPECT_EQ(pieces[i].number, i);
         EXPECT_EQ(pieces[i].joined, 0);
-        EXPECT_GE(pieces[i].x, 0.0f);
-        EXPECT_LE(pieces[i].x, 1404.0f - 66.0f);
-        EXPECT_GE(pieces[i].y, 0.0f);
-        EXPECT_LE(pieces[i].y, 1107.0f - 66.0f);
+        EXPECT_TRUE(pieces[i].x >= 0 && pieces[i].x <= 1404.0f - 66 && pieces[i].y >= 0 &&
+                    pieces[i].y <= 1107.0f - 66)
+            << pieces[i].x << ", " << pieces[i].y;
     }
 }

@@ -29,13 +29,10 @@ static std::atomic<size_t> g_failAllocationsAbove{0};
 
 void* operator new(size_t size) {
     const size_t limit = g_failAllocationsAbove.load();
-    if (limit != 0 && size > limit) {
+    void* p = limit != 0 && size > limit ? nullptr : std::malloc(size ? size : 1);
+    if (!p)
         throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
+    return p;
 }
 void* operator new[](size_t size) {
     return operator new(size);
@@ -59,10 +56,6 @@ namespace {
 
 const fs::path kPictures = fs::absolute("newgame_pictures");
 
-struct Beeps {
-    std::vector<std::pair<DWORD, DWORD>> heard;
-};
-
 // A picture red in its top half and blue in its bottom half with 8-bit channels, written by
 // ImageMagick; options ending in ':' name the writer ("BMP3:").
 void MakePicture(const std::string& name, int width, int height, const std::string& options = "") {
@@ -79,9 +72,8 @@ void MakeTopDownBmp(const std::string& name) {
     const int w = 64, h = 64;
     std::vector<uint8_t> file(54 + w * h * 3);
     auto put32 = [&](size_t at, int32_t v) {
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 4; ++i)
             file[at + i] = static_cast<uint8_t>(v >> (8 * i));
-        }
     };
     file[0] = 'B';
     file[1] = 'M';
@@ -93,13 +85,12 @@ void MakeTopDownBmp(const std::string& name) {
     file[26] = 1;
     file[28] = 24;
     put32(34, w * h * 3);
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             uint8_t* p = &file[54 + (y * w + x) * 3]; // blue, green, red
             p[0] = y < h / 2 ? 0 : 255;
             p[2] = y < h / 2 ? 255 : 0;
         }
-    }
     std::ofstream(kPictures / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), file.size());
 }
@@ -128,9 +119,8 @@ class NewGameTest : public testing::Test {
         MakePicture("big.png", 1500, 1100);
         for (const char* name :
              {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx",
-              "orient.pnm", "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp"}) {
+              "orient.pnm", "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp"})
             MakePicture(name, 64, 64, name == std::string("PHOTO.Bmp") ? "BMP3:" : "");
-        }
         // The launcher's filter offers these types; the writer's variants below are the ones
         // whose rows DevIL hands over in the other order.
         MakePicture("orient_bottomup.bmp", 64, 64, "BMP3:");
@@ -160,8 +150,8 @@ class NewGameTest : public testing::Test {
     }
 
     void SetUp() override {
-        m_beeps.heard.clear();
-        layer::SetBeepSink([this](DWORD f, DWORD d) { m_beeps.heard.emplace_back(f, d); });
+        m_beeps.clear();
+        layer::SetBeepSink([this](DWORD f, DWORD d) { m_beeps.emplace_back(f, d); });
         m_device = new CRecordingDevice();
         m_game = new CGame(nullptr, m_device);
     }
@@ -192,7 +182,7 @@ class NewGameTest : public testing::Test {
         } catch (const CError& e) {
             EXPECT_EQ(GetErrorLogSequence(), logged + 1);
             EXPECT_STREQ(e.sourceFile, "game.cpp");
-            EXPECT_EQ(m_beeps.heard, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
+            EXPECT_EQ(m_beeps, (std::vector<std::pair<DWORD, DWORD>>{{1000, 500}}));
             EXPECT_TRUE(NoChildLeft()) << "the decoder still runs";
             return e;
         }
@@ -205,7 +195,7 @@ class NewGameTest : public testing::Test {
         return static_cast<CRecordingTexture*>(m_game->GetTextures().thumbnail);
     }
 
-    Beeps m_beeps;
+    std::vector<std::pair<DWORD, DWORD>> m_beeps;
     CRecordingDevice* m_device = nullptr;
     CGame* m_game = nullptr;
 };
@@ -217,14 +207,13 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     EXPECT_EQ(m_game->GetBoard().pieceCount, 108);
     EXPECT_EQ(m_game->GetBar().shownCount, 108);
     ASSERT_EQ(m_game->GetBoard().pieces.size(), 108u);
-    for (size_t i = 0; i < m_game->GetBoard().pieces.size(); ++i) {
+    for (size_t i = 0; i < m_game->GetBoard().pieces.size(); ++i)
         EXPECT_EQ(m_game->GetBoard().pieces[i].number, i);
-    }
     EXPECT_EQ(m_game->GetBoard().areaWidth, 792);
     EXPECT_EQ(m_game->GetBoard().areaHeight, 594);
     EXPECT_EQ(m_game->GetBoard().thumbWidth, 512);
     EXPECT_EQ(m_game->GetBoard().thumbHeight, 384);
-    EXPECT_TRUE(m_beeps.heard.empty());
+    EXPECT_TRUE(m_beeps.empty());
     EXPECT_TRUE(NoChildLeft());
 
     ASSERT_NE(Atlas(), nullptr);

@@ -22,9 +22,8 @@ TEST(ListSavedGames, ListsOnlyRegularSavedGameFilesSorted) {
     EXPECT_TRUE(ListSavedGames().empty());
 
     for (const char* name :
-         {"b.pzz", "a.b.pzz", "A.pzz", "C (2).pzz", "notes.txt", "pzz", "x.pzz.bak", "d\\e.pzz"}) {
+         {"b.pzz", "a.b.pzz", "A.pzz", "C (2).pzz", "notes.txt", "pzz", "x.pzz.bak", "d\\e.pzz"})
         CTempFolder::Touch(name);
-    }
     std::filesystem::create_directory("folder.pzz");
     ASSERT_EQ(mkfifo("fifo.pzz", 0600), 0);
     std::filesystem::create_symlink("missing.pzz", "dangling.pzz");

@@ -73,9 +73,7 @@ std::vector<BYTE> Coverage(const GlyphQuad& q) {
 class FontTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        if (font) {
-            EXPECT_EQ(font->Release(), 0u);
-        }
+        EXPECT_EQ(font ? font->Release() : 0u, 0u);
         EXPECT_EQ(device->Release(), 0u);
     }
     void Make(const LOGFONTA& lf) {
@@ -128,14 +126,13 @@ TEST_F(FontTest, GlyphsAreTexturedPixelAlignedQuadsInTheTextColour) {
     const RecordedDraw& d = device->Draws()[0];
     EXPECT_EQ(d.state.fvf, 0x144u);
     EXPECT_NE(d.state.texture, nullptr);
-    EXPECT_EQ(d.state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
-    EXPECT_EQ(d.state.Stage(D3DTSS_COLORARG1), DWORD(D3DTA_TEXTURE));
-    EXPECT_EQ(d.state.Stage(D3DTSS_COLORARG2), DWORD(D3DTA_DIFFUSE));
-    EXPECT_EQ(d.state.Stage(D3DTSS_ALPHAOP), DWORD(D3DTOP_MODULATE));
-    EXPECT_EQ(d.state.Stage(D3DTSS_ALPHAARG1), DWORD(D3DTA_TEXTURE));
-    EXPECT_EQ(d.state.Stage(D3DTSS_ALPHAARG2), DWORD(D3DTA_DIFFUSE));
-    EXPECT_EQ(d.state.Sampler(D3DSAMP_MINFILTER), DWORD(D3DTEXF_POINT));
-    EXPECT_EQ(d.state.Sampler(D3DSAMP_MAGFILTER), DWORD(D3DTEXF_POINT));
+    const DrawState& s = d.state;
+    EXPECT_EQ(
+        (std::vector<DWORD>{s.Stage(D3DTSS_COLOROP), s.Stage(D3DTSS_COLORARG1), s.Stage(D3DTSS_COLORARG2),
+                            s.Stage(D3DTSS_ALPHAOP), s.Stage(D3DTSS_ALPHAARG1), s.Stage(D3DTSS_ALPHAARG2),
+                            s.Sampler(D3DSAMP_MINFILTER), s.Sampler(D3DSAMP_MAGFILTER)}),
+        (std::vector<DWORD>{D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE,
+                            D3DTA_DIFFUSE, D3DTEXF_POINT, D3DTEXF_POINT}));
     for (const RecordedVertex& v : d.vertices)
         EXPECT_EQ(v.diffuse, 0x80112233u);
     for (const GlyphQuad& q : Quads(*device)) {

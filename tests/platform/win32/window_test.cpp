@@ -33,8 +33,8 @@ class Windows : public ::testing::Test {
     }
     static void Drain() {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            continue;
     }
     SDL_Window* Window() const { return reinterpret_cast<SDL_Window*>(hwnd); }
     // Lets the X server and SDL settle a window change; the bound only ends a broken run.
