@@ -122,14 +122,10 @@ TEST_F(GfxTest, FontIsBoldVerdana16InTheEastEuropeanCharacterSet) {
     gfx.textFont->End();
     ASSERT_EQ(device->Texts().size(), 1u);
     const LOGFONTA& font = device->Texts()[0].logFont;
-    EXPECT_EQ(font.lfHeight, 16);
-    EXPECT_EQ(font.lfWeight, 700);
-    EXPECT_EQ(font.lfCharSet, 238);
     EXPECT_STREQ(font.lfFaceName, "Verdana");
-    EXPECT_EQ(font.lfWidth, 0);
-    EXPECT_EQ(font.lfItalic, 0);
-    EXPECT_EQ(font.lfQuality, 0);
-    EXPECT_EQ(font.lfPitchAndFamily, 0);
+    EXPECT_EQ((std::vector<LONG>{font.lfHeight, font.lfWeight, font.lfCharSet, font.lfWidth, font.lfItalic,
+                                 font.lfQuality, font.lfPitchAndFamily}),
+              (std::vector<LONG>{16, 700, 238, 0, 0, 0, 0}));
     gfx.ReleaseTextFont();
     EXPECT_EQ(gfx.textFont, nullptr);
 }

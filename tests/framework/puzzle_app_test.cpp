@@ -358,9 +358,9 @@ TEST_F(PuzzleAppTest, IntroThenLogoOnWhiteThenGameWithTheStartRequest) {
     }
     CGame* game = dynamic_cast<CGame*>(app.m_screen);
     ASSERT_NE(game, nullptr);
-    EXPECT_EQ(game->GetStartRequest().kind, 1);
-    EXPECT_EQ(game->GetStartRequest().path, "cat.jpg");
-    EXPECT_EQ(game->GetStartRequest().pieceCount, 100);
+    const StartRequest& request = game->GetStartRequest();
+    EXPECT_EQ(std::tie(request.kind, request.path, request.pieceCount),
+              std::tuple(1, std::string("cat.jpg"), 100));
 }
 
 TEST_F(PuzzleAppTest, FrameClearsOnlyForNonZeroColourAndSwitchesOrQuitsByCode) {

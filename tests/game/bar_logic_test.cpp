@@ -50,11 +50,9 @@ TEST(ButtonBarTest, SlidesAtAFifthOfAPixelPerMillisecondAndLaysOutTheButtons) {
     bar.Update(0, 5000);
     EXPECT_EQ(bar.slide, 60.0f);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(bar.buttons[i].id, i);
-        EXPECT_EQ(bar.buttons[i].left, 250.0f + 110 * i);
-        EXPECT_EQ(bar.buttons[i].right, 350.0f + 110 * i);
-        EXPECT_EQ(bar.buttons[i].top, 545.0f);
-        EXPECT_EQ(bar.buttons[i].bottom, 595.0f);
+        const Button& b = bar.buttons[i];
+        EXPECT_EQ((std::vector<float>{float(b.id), b.left, b.right, b.top, b.bottom}),
+                  (std::vector<float>{float(i), 250.0f + 110 * i, 350.0f + 110 * i, 545, 595}));
     }
 }
 

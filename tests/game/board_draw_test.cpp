@@ -13,23 +13,17 @@ class BoardDrawTest : public PlayFixture {
         m_game->Render();
     }
 
+    // The draws with this texture; with none, the flat quads (diffuse colour alone).
     std::vector<RecordedDraw> DrawsWith(IDirect3DBaseTexture9* texture) const {
         std::vector<RecordedDraw> out;
         for (const RecordedDraw& d : m_device->Draws())
-            if (d.state.texture == texture)
+            if (d.state.texture == texture &&
+                (texture || (d.state.Stage(D3DTSS_COLORARG1) == D3DTA_DIFFUSE &&
+                             d.state.Stage(D3DTSS_COLOROP) == D3DTOP_SELECTARG1)))
                 out.push_back(d);
         return out;
     }
-
-    // The flat (untextured) quads of the frame.
-    std::vector<RecordedDraw> FlatDraws() const {
-        std::vector<RecordedDraw> out;
-        for (const RecordedDraw& d : m_device->Draws())
-            if (d.state.texture == nullptr && d.state.Stage(D3DTSS_COLORARG1) == D3DTA_DIFFUSE &&
-                d.state.Stage(D3DTSS_COLOROP) == D3DTOP_SELECTARG1)
-                out.push_back(d);
-        return out;
-    }
+    std::vector<RecordedDraw> FlatDraws() const { return DrawsWith(nullptr); }
 };
 
 void ExpectQuad(const RecordedDraw& d, float x0, float y0, float x1, float y1, DWORD colour, float u0,

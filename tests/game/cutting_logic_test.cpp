@@ -146,34 +146,30 @@ TEST(BuildOwnerMapTest, TabIsTheEllipseAroundFociBeyondTheEdge) {
     // R = 0 everywhere: a = 100 / 6, b = 3, shift direction +1, centre at the edge's middle
     // (0 + 99) / 2 = 49.5. The left piece owns the tab: foci at x = 100 + 0.4a, y = 49.5 ± 3;
     // the ellipse reaches x = 106.7 + √(a² − b²) ≈ 123.1 and y = 49.5 ± 16.7.
-    {
-        const std::vector<uint16_t> map = CutTwoCells(1, {0, 0, 0, 0});
-        auto at = [&](int x, int y) { return map[y * 200 + x]; };
-        EXPECT_EQ(at(99, 49), 0);
-        EXPECT_EQ(at(100, 49), 0);
-        EXPECT_EQ(at(123, 49), 0);
-        EXPECT_EQ(at(124, 49), 1);
-        EXPECT_EQ(at(107, 34), 0);
-        EXPECT_EQ(at(107, 31), 1);
-        EXPECT_EQ(at(107, 65), 0);
-        EXPECT_EQ(at(107, 68), 1);
-        EXPECT_EQ(at(100, 10), 1);
-    }
+    const std::vector<uint16_t> left = CutTwoCells(1, {0, 0, 0, 0}), right = CutTwoCells(0, {0, 0, 1, 32767});
+    const std::vector<uint16_t>* map = &left;
+    auto at = [&](int x, int y) { return (*map)[y * 200 + x]; };
+    EXPECT_EQ(at(99, 49), 0);
+    EXPECT_EQ(at(100, 49), 0);
+    EXPECT_EQ(at(123, 49), 0);
+    EXPECT_EQ(at(124, 49), 1);
+    EXPECT_EQ(at(107, 34), 0);
+    EXPECT_EQ(at(107, 31), 1);
+    EXPECT_EQ(at(107, 65), 0);
+    EXPECT_EQ(at(107, 68), 1);
+    EXPECT_EQ(at(100, 10), 1);
     // The right piece owns it, shifted up (odd draw) by the full eighth of a cell: the centre
     // moves to y = 49.5 − 12.5 = 37 and the foci to x = 100 − 0.4a.
-    {
-        const std::vector<uint16_t> map = CutTwoCells(0, {0, 0, 1, 32767});
-        auto at = [&](int x, int y) { return map[y * 200 + x]; };
-        EXPECT_EQ(at(93, 37), 1);
-        EXPECT_EQ(at(77, 37), 1);
-        EXPECT_EQ(at(76, 37), 0);
-        EXPECT_EQ(at(93, 52), 1);
-        EXPECT_EQ(at(93, 55), 0);
-        EXPECT_EQ(at(99, 49), 1);
-        EXPECT_EQ(at(100, 37), 1);
-        EXPECT_EQ(at(101, 37), 1);
-        EXPECT_EQ(at(99, 60), 0);
-    }
+    map = &right;
+    EXPECT_EQ(at(93, 37), 1);
+    EXPECT_EQ(at(77, 37), 1);
+    EXPECT_EQ(at(76, 37), 0);
+    EXPECT_EQ(at(93, 52), 1);
+    EXPECT_EQ(at(93, 55), 0);
+    EXPECT_EQ(at(99, 49), 1);
+    EXPECT_EQ(at(100, 37), 1);
+    EXPECT_EQ(at(101, 37), 1);
+    EXPECT_EQ(at(99, 60), 0);
 }
 
 TEST(BuildOwnerMapTest, SinglePieceHasNoLinesNoTabsAndOwnsEverything) {

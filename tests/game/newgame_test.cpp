@@ -209,18 +209,16 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     ASSERT_EQ(m_game->GetBoard().pieces.size(), 108u);
     for (size_t i = 0; i < m_game->GetBoard().pieces.size(); ++i)
         EXPECT_EQ(m_game->GetBoard().pieces[i].number, i);
-    EXPECT_EQ(m_game->GetBoard().areaWidth, 792);
-    EXPECT_EQ(m_game->GetBoard().areaHeight, 594);
-    EXPECT_EQ(m_game->GetBoard().thumbWidth, 512);
-    EXPECT_EQ(m_game->GetBoard().thumbHeight, 384);
+    const Board& board = m_game->GetBoard();
+    EXPECT_EQ((std::vector<int>{board.areaWidth, board.areaHeight, board.thumbWidth, board.thumbHeight}),
+              (std::vector<int>{792, 594, 512, 384}));
     EXPECT_TRUE(m_beeps.empty());
     EXPECT_TRUE(NoChildLeft());
 
     ASSERT_NE(Atlas(), nullptr);
-    EXPECT_EQ(Atlas()->Width(), 1024u);
-    EXPECT_EQ(Atlas()->Height(), 1024u);
-    EXPECT_EQ(Atlas()->Pool(), D3DPOOL_MANAGED);
-    EXPECT_EQ(Atlas()->Format(), D3DFMT_A8R8G8B8);
+    EXPECT_EQ((std::vector<UINT>{Atlas()->Width(), Atlas()->Height(), UINT(Atlas()->Pool()),
+                                 UINT(Atlas()->Format())}),
+              (std::vector<UINT>{1024, 1024, D3DPOOL_MANAGED, D3DFMT_A8R8G8B8}));
     EXPECT_FALSE(Atlas()->IsLocked());
     EXPECT_EQ(Atlas()->Texel(33, 33), 0xFFFF0000u);                             // inside piece 0, red
     EXPECT_EQ(Atlas()->Texel(1023, 1023), 0u);                                  // beyond every piece

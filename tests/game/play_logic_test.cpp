@@ -227,9 +227,8 @@ TEST(PlayRulesTest, PieceQuadWidensOnlyWhereThePieceOwnsTheTab) {
     EXPECT_EQ(q1.s0, 25 + 100 + 1) << "atlas shift of a quarter cell per column";
     // Piece 2 (last column, 110 wide): its left edge byte (cell 1's right) is 0, so it owns the tab.
     PieceQuad q2 = ComputePieceQuad(b.grid, Piece(2, 10, 20), -3, -3, 5, 7);
-    EXPECT_EQ(q2.x0, 10.0f - 3 - 25 - 5);
-    EXPECT_EQ(q2.x1, 10.0f - 3 + 109 - 5);
-    EXPECT_EQ(q2.y0, 20.0f - 3 - 7);
+    EXPECT_EQ((std::vector<float>{q2.x0, q2.x1, q2.y0}),
+              (std::vector<float>{10.0f - 3 - 25 - 5, 10.0f - 3 + 109 - 5, 20.0f - 3 - 7}));
     EXPECT_EQ(q2.s0, 2 * 25 + 200 + 1 - 25);
     EXPECT_EQ(q2.s1, 2 * 25 + 200 + 1 + 108);
     // Piece 3 (row 1): top edge owned by piece 0 above (its bottom byte is 1): not widened.

@@ -166,14 +166,13 @@ TEST(SaveFileLayout, TwoByTwoGameFieldByField) {
     EXPECT_EQ(0, std::memcmp(b.data() + p, d.pixels.atlas.data(), d.pixels.atlas.size()));
     const size_t r = p + 4 * 128 * 128;
     ASSERT_EQ(r, 1132680u - 48);
-    EXPECT_EQ(At<float>(b, r + 0), 10.5f);
-    EXPECT_EQ(At<float>(b, r + 4), 20.25f);
-    EXPECT_EQ(At<uint16_t>(b, r + 8), 3);
-    EXPECT_EQ(b[r + 10], 1);
-    EXPECT_EQ(At<uint16_t>(b, r + 12 + 8), 0);
-    EXPECT_EQ(b[r + 12 + 10], 0);
-    EXPECT_EQ(At<float>(b, r + 36), -3.0f);
-    EXPECT_EQ(At<float>(b, r + 40), 140.0f);
+    // Records of 12 bytes: x, y, number, joined.
+    EXPECT_EQ((std::vector<float>{At<float>(b, r), At<float>(b, r + 4), At<float>(b, r + 36),
+                                  At<float>(b, r + 40)}),
+              (std::vector<float>{10.5f, 20.25f, -3.0f, 140.0f}));
+    EXPECT_EQ(
+        (std::vector<int>{At<uint16_t>(b, r + 8), b[r + 10], At<uint16_t>(b, r + 12 + 8), b[r + 12 + 10]}),
+        (std::vector<int>{3, 1, 0, 0}));
 }
 
 // Rows lying further apart than their bytes, as locked textures hand them out; the padding

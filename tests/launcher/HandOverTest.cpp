@@ -113,9 +113,8 @@ TEST(HandOver, WhatTheLauncherAcceptsGamePlaysAndTheRestIsRefused) {
             arguments[0] = "/opt/puzzle/Game";
             CGameCommandLine game(GameSees(arguments, commandLine.c_str()));
             EXPECT_EQ(game.arguments.size(), 1u);
-            EXPECT_EQ(game.request.kind, 1);
-            EXPECT_EQ(game.request.path, c.picture);
-            EXPECT_EQ(game.request.pieceCount, ReadDecimal(c.count));
+            EXPECT_EQ(std::tie(game.request.kind, game.request.path, game.request.pieceCount),
+                      std::tuple(1, c.picture, ReadDecimal(c.count).value()));
             EXPECT_FALSE(game.Windowed());
         }
 

@@ -129,10 +129,8 @@ TEST_F(TextureFromFileTest, EveryStoredRowOrderArrivesUpright) {
         SCOPED_TRACE(name);
         CRecordingTexture* t = Load(dir / name);
         ASSERT_NE(t, nullptr);
-        EXPECT_EQ(t->Width(), 16u);
-        EXPECT_EQ(t->Height(), 32u);
-        EXPECT_EQ(t->Format(), D3DFMT_A8R8G8B8);
-        EXPECT_EQ(t->Pool(), D3DPOOL_MANAGED);
+        EXPECT_EQ((std::vector<UINT>{t->Width(), t->Height(), UINT(t->Format()), UINT(t->Pool())}),
+                  (std::vector<UINT>{16, 32, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED}));
         // JPEG is lossy: compare the dominant channel only.
         DWORD top = t->Texel(8, 1), bottom = t->Texel(8, 30);
         EXPECT_GT((top >> 16) & 0xFF, 0xC0u) << std::hex << top;

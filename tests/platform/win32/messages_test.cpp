@@ -156,8 +156,7 @@ TEST_F(Messages, WindowedClientAreaIsTheRectangleMinusTheAdjustedFrame) {
     EXPECT_EQ(g_received.front().hwnd, hwnd);
     int w = 0, h = 0;
     SDL_GetWindowSize(reinterpret_cast<SDL_Window*>(hwnd), &w, &h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    EXPECT_EQ(std::pair(w, h), std::pair(800, 600));
     EXPECT_STREQ(SDL_GetWindowTitle(reinterpret_cast<SDL_Window*>(hwnd)), "Tarvenkol ąć");
 }
 
@@ -171,10 +170,8 @@ TEST_F(Messages, ClassesAndWindowsFailAsWindowsDoes) {
               nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_CANNOT_FIND_WND_CLASS));
     EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
-    EXPECT_EQ(ShowCursor(FALSE), -1);
-    EXPECT_EQ(ShowCursor(FALSE), -2);
-    EXPECT_EQ(ShowCursor(TRUE), -1);
-    EXPECT_EQ(ShowCursor(TRUE), 0);
+    EXPECT_EQ((std::vector<int>{ShowCursor(FALSE), ShowCursor(FALSE), ShowCursor(TRUE), ShowCursor(TRUE)}),
+              (std::vector<int>{-1, -2, -1, 0}));
     EXPECT_EQ(SendMessageA(reinterpret_cast<HWND>(&wc), WM_USER, 0, 0), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
 }

@@ -75,8 +75,7 @@ TEST_F(Windows, WindowedClientAreaIsExactAndTakesAnOpenGLContext) {
     ASSERT_NE(hwnd, nullptr);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(Window(), &w, &h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    EXPECT_EQ(std::pair(w, h), std::pair(800, 600));
     ASSERT_TRUE(SDL_GetWindowFlags(Window()) & SDL_WINDOW_OPENGL);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
