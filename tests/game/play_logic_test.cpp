@@ -93,8 +93,7 @@ TEST(PlayRulesTest, SnapToleranceIsEightPixelsInclusiveOnBothAxes) {
         int target = FindSnapTarget(b.grid, pieces);
         if (c.snaps) {
             EXPECT_EQ(target, 0) << c.dx << "," << c.dy;
-            EXPECT_EQ(pieces[1].x, 400.0f);
-            EXPECT_EQ(pieces[1].y, 200.0f);
+            EXPECT_EQ(std::pair(pieces[1].x, pieces[1].y), std::pair(400.0f, 200.0f));
         } else {
             EXPECT_EQ(target, -1) << c.dx << "," << c.dy;
             EXPECT_EQ(pieces[1].x, 400.0f + c.dx) << "a piece that does not snap stays where dropped";
@@ -111,8 +110,7 @@ TEST(PlayRulesTest, OnlyTheFourGridNeighboursSnap) {
     // Above / below, using the upper row's height.
     std::vector<BoardPiece> below{Piece(1, 50, 50), Piece(4, 55, 50 + 80 - 4)};
     EXPECT_EQ(FindSnapTarget(b.grid, below), 0);
-    EXPECT_EQ(below[1].x, 50.0f);
-    EXPECT_EQ(below[1].y, 130.0f);
+    EXPECT_EQ(std::pair(below[1].x, below[1].y), std::pair(50.0f, 130.0f));
     std::vector<BoardPiece> above{Piece(4, 50, 130), Piece(1, 50, 50)};
     EXPECT_EQ(FindSnapTarget(b.grid, above), 0);
     // Diagonal neighbour, exactly in place: never.
@@ -131,8 +129,7 @@ TEST(PlayRulesTest, FirstQualifyingNeighbourFromTheBottomWins) {
     // Piece 1 fits both piece 0 (left) and piece 2 (right) within tolerance; piece 2 is lower.
     std::vector<BoardPiece> pieces{Piece(2, 205, 0), Piece(0, 0, 3), Piece(1, 102, 1)};
     EXPECT_EQ(FindSnapTarget(b.grid, pieces), 0);
-    EXPECT_EQ(pieces[2].x, 105.0f);
-    EXPECT_EQ(pieces[2].y, 0.0f);
+    EXPECT_EQ(std::pair(pieces[2].x, pieces[2].y), std::pair(105.0f, 0.0f));
 }
 
 TEST(PlayRulesTest, SolvedMeasuresEveryPieceAgainstPieceZeroStrictlyUnderEight) {
@@ -178,8 +175,7 @@ TEST(PlayRulesTest, ScrollingAtTheEdgesAndClamping) {
                  {400, 4, 0, 0},  {400, 597, 0, 0}, {400, 598, 0, 1}, {0, 599, -1, 1}};
     for (const Edge& e : edges) {
         ScrollDirection({}, e.x, e.y, h, v);
-        EXPECT_EQ(h, e.h) << e.x << "," << e.y;
-        EXPECT_EQ(v, e.v) << e.x << "," << e.y;
+        EXPECT_EQ(std::pair(h, v), std::pair(e.h, e.v)) << e.x << "," << e.y;
     }
     ScrollKeys both;
     both.left = both.right = true;
@@ -190,11 +186,9 @@ TEST(PlayRulesTest, ScrollingAtTheEdgesAndClamping) {
     // PlayTest.ScrollingByCursorAndKeysWithinTheBoardAndBar's.
     float sx, sy;
     ClampScroll(sx = 9000, sy = 9000, 2000, 1500, 60);
-    EXPECT_EQ(sx, 1200.0f);
-    EXPECT_EQ(sy, 960.0f);
+    EXPECT_EQ(std::pair(sx, sy), std::pair(1200.0f, 960.0f));
     ClampScroll(sx = -5, sy = 9000, 700, 500, 60);
-    EXPECT_EQ(sx, 0.0f) << "a small board does not scroll";
-    EXPECT_EQ(sy, 0.0f);
+    EXPECT_EQ(std::pair(sx, sy), std::pair(0.0f, 0.0f)) << "a small board does not scroll";
 }
 
 TEST(PlayRulesTest, DragBoundsClockAndFlash) {

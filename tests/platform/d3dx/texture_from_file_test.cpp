@@ -166,8 +166,7 @@ TEST_F(TextureFromFileTest, SidesAreRoundedUpToPowersOfTwoAndTheImageStretched) 
     WriteTga(dir / "odd.tga", p, true);
     CRecordingTexture* t = Load(dir / "odd.tga");
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->Width(), 64u);
-    EXPECT_EQ(t->Height(), 64u);
+    EXPECT_EQ(std::pair(t->Width(), t->Height()), std::pair(64u, 64u));
     EXPECT_EQ(t->Texel(0, 0), kRed);
     EXPECT_EQ(t->Texel(30, 63), kRed);
     EXPECT_EQ(t->Texel(34, 10), kBlue);
