@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang libclang-rt-dev
+    build-essential cmake ninja-build pkg-config clang libclang-rt-dev clang-format
     libsdl2-dev libepoxy-dev libgl1-mesa-dri libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libdevil-dev zlib1g-dev libgtk-3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -8,6 +8,10 @@ cd "$root"
 
 bash scripts/setup.sh
 
+# Every C and C++ source laid out as .clang-format says; the first difference fails the run.
+find . \( -path './build*' -o -path './.git' \) -prune -o \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0 |
+    xargs -0 clang-format --dry-run --Werror
+
 build="$root/build-test"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPUZZLE_SANITIZE=ON -DPUZZLE_BENCH=OFF
 cmake --build "$build"

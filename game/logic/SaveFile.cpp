@@ -2,7 +2,6 @@
 
 #include "game/logic/Cutting.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <cmath>

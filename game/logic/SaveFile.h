@@ -36,8 +36,10 @@ struct SaveLimits {
 
 // The stream failures, logged at LINE_LOAD_STREAM.
 inline constexpr const char* kSaveShortFile = "Uszkodzony plik z zapisaną grą: plik jest za krótki";
-inline constexpr const char* kSaveDamagedStream = "Uszkodzony plik z zapisaną grą: błąd w skompresowanych danych";
-inline constexpr const char* kSaveTrailingData = "Uszkodzony plik z zapisaną grą: dane za końcem zapisanej gry";
+inline constexpr const char* kSaveDamagedStream =
+    "Uszkodzony plik z zapisaną grą: błąd w skompresowanych danych";
+inline constexpr const char* kSaveTrailingData =
+    "Uszkodzony plik z zapisaną grą: dane za końcem zapisanej gry";
 
 // A failed load: message (Windows-1250 text) and the line its log entry names (LINE_LOAD_...).
 struct CSaveFileError {
