@@ -5,10 +5,10 @@
 #include "framework/Gfx.h"
 #include "game/Game.h"
 #include "platform/test/RecordingDevice.h"
+#include "tests/game/TestBoard.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 class PlayFixture : public testing::Test {
@@ -21,29 +21,11 @@ class PlayFixture : public testing::Test {
         g_cursorY = 300;
         m_device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_gfx.buttonsTexture,
                                 nullptr);
-        LOGFONTA lf{};
-        lf.lfHeight = 16;
-        lf.lfWeight = FW_BOLD;
-        lf.lfCharSet = EASTEUROPE_CHARSET;
-        std::strcpy(lf.lfFaceName, "Verdana");
-        D3DXCreateFontIndirect(m_device, &lf, &m_gfx.textFont);
+        CreateBoldVerdana(m_device, 16, EASTEUROPE_CHARSET, &m_gfx.textFont);
 
         m_game = new CGame(nullptr, m_device);
         Board& b = m_game->GetBoard();
-        b.columns = 3;
-        b.rows = 2;
-        b.areaWidth = 310;
-        b.areaHeight = 160;
-        b.cellWidth = 100;
-        b.cellHeight = 80;
-        b.pieceCount = 6;
-        b.colStart = {0, 100, 200};
-        b.rowStart = {0, 80};
-        b.ownerMap.resize(310 * 160);
-        for (int y = 0; y < 160; ++y)
-            for (int x = 0; x < 310; ++x)
-                b.ownerMap[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
-        b.tabMap.assign(12, 0);
+        b = ThreeByTwoBoard();
         b.atlasSize = 512;
         b.boardWidth = 2000;
         b.boardHeight = 1500;

@@ -1,6 +1,7 @@
 // The rules of play on a hand-made 3 x 2 board: cells 100 x 80 (the last column 110 wide),
 // piece 0 owning a tab that reaches 20 pixels into piece 1's cell.
 #include "game/logic/PlayRules.h"
+#include "tests/game/TestBoard.h"
 
 #include <gtest/gtest.h>
 
@@ -11,25 +12,12 @@ namespace {
 struct TestBoard {
     Board grid;
 
-    TestBoard() {
-        grid.columns = 3;
-        grid.rows = 2;
-        grid.areaWidth = 310;
-        grid.areaHeight = 160;
-        grid.cellWidth = 100;
-        grid.cellHeight = 80;
-        grid.colStart = {0, 100, 200};
-        grid.rowStart = {0, 80};
+    TestBoard() : grid(ThreeByTwoBoard()) {
         std::vector<uint16_t>& owner = grid.ownerMap;
-        owner.resize(310 * 160);
-        for (int y = 0; y < 160; ++y)
-            for (int x = 0; x < 310; ++x)
-                owner[y * 310 + x] = static_cast<uint16_t>((y >= 80) * 3 + (x >= 100) + (x >= 200));
         // Piece 0's tab: x 100..119, y 30..49 of piece 1's cell.
         for (int y = 30; y < 50; ++y)
             for (int x = 100; x < 120; ++x)
                 owner[y * 310 + x] = 0;
-        grid.tabMap.assign(3 * 2 * 2, 0);
         grid.tabMap[0] = 1; // cell (0,0) owns its right edge's tab
     }
 };
