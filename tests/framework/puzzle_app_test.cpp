@@ -92,42 +92,42 @@ TEST(StartOptions, PieceCountReaderRefusesOnlyOutOfRangeValues) {
 class FakeScreen : public CScene {
   public:
     FakeScreen(std::vector<std::string>& log, int next = 0, D3DCOLOR clear = 0xFF000000)
-        : CScene(nullptr, nullptr), log_(log), next_(next), clear_(clear) {}
-    ~FakeScreen() override { log_.push_back("destroyed"); }
-    void CreateResources() override { log_.push_back("CreateResources"); }
-    void RestoreDeviceObjects() override { log_.push_back("RestoreDeviceObjects"); }
-    void InvalidateDeviceObjects() override { log_.push_back("InvalidateDeviceObjects"); }
-    void DeleteResources() override { log_.push_back("DeleteResources"); }
-    void Render() override { log_.push_back("Render"); }
+        : CScene(nullptr, nullptr), m_log(log), m_next(next), m_clear(clear) {}
+    ~FakeScreen() override { m_log.push_back("destroyed"); }
+    void CreateResources() override { m_log.push_back("CreateResources"); }
+    void RestoreDeviceObjects() override { m_log.push_back("RestoreDeviceObjects"); }
+    void InvalidateDeviceObjects() override { m_log.push_back("InvalidateDeviceObjects"); }
+    void DeleteResources() override { m_log.push_back("DeleteResources"); }
+    void Render() override { m_log.push_back("Render"); }
     void Update(uint32_t now, uint32_t elapsed) override {
-        log_.push_back("Update " + std::to_string(now) + " " + std::to_string(elapsed));
+        m_log.push_back("Update " + std::to_string(now) + " " + std::to_string(elapsed));
     }
-    void OnKeyDown(uint32_t key) override { log_.push_back("KeyDown " + std::to_string(key)); }
-    void OnKeyUp(uint32_t key) override { log_.push_back("KeyUp " + std::to_string(key)); }
-    void OnChar(uint32_t ch) override { log_.push_back("Char " + std::to_string(ch)); }
+    void OnKeyDown(uint32_t key) override { m_log.push_back("KeyDown " + std::to_string(key)); }
+    void OnKeyUp(uint32_t key) override { m_log.push_back("KeyUp " + std::to_string(key)); }
+    void OnChar(uint32_t ch) override { m_log.push_back("Char " + std::to_string(ch)); }
     void OnMouseMove(uint32_t x, uint32_t y) override {
-        log_.push_back("MouseMove " + std::to_string(x) + " " + std::to_string(y) + " cursor " +
-                       std::to_string(g_cursorX) + " " + std::to_string(g_cursorY));
+        m_log.push_back("MouseMove " + std::to_string(x) + " " + std::to_string(y) + " cursor " +
+                        std::to_string(g_cursorX) + " " + std::to_string(g_cursorY));
     }
     void OnMouseDown(uint32_t x, uint32_t y, int b) override {
-        log_.push_back("MouseDown " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(b));
+        m_log.push_back("MouseDown " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(b));
     }
     void OnMouseUp(uint32_t x, uint32_t y, int b) override {
-        log_.push_back("MouseUp " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(b));
+        m_log.push_back("MouseUp " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(b));
     }
     int GetNextScreen() override {
-        log_.push_back("GetNextScreen");
-        return next_;
+        m_log.push_back("GetNextScreen");
+        return m_next;
     }
     D3DCOLOR GetClearColor() override {
-        log_.push_back("GetClearColor");
-        return clear_;
+        m_log.push_back("GetClearColor");
+        return m_clear;
     }
 
   private:
-    std::vector<std::string>& log_;
-    int next_;
-    D3DCOLOR clear_;
+    std::vector<std::string>& m_log;
+    int m_next;
+    D3DCOLOR m_clear;
 };
 
 class Probe : public CPuzzleApp {
@@ -135,8 +135,8 @@ class Probe : public CPuzzleApp {
     // Window classes stay registered for the process: each probe gets a name of its own.
     Probe() {
         static int serial = 0;
-        name_ = "PUZZLE_TEST_" + std::to_string(++serial);
-        m_className = name_.c_str();
+        m_name = "PUZZLE_TEST_" + std::to_string(++serial);
+        m_className = m_name.c_str();
     }
     // A probe whose loop never ran tears its device down like the loop's end would.
     ~Probe() override {
@@ -170,7 +170,7 @@ class Probe : public CPuzzleApp {
     using CPuzzleApp::m_windowed;
 
   private:
-    std::string name_;
+    std::string m_name;
 };
 
 // The render states every screen relies on: no lighting, depth or culling, alpha blending.

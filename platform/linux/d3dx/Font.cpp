@@ -89,30 +89,32 @@ bool MatchFace(const LOGFONTA& lf, FaceFile& out) {
 
 class CFont : public ID3DXFont {
   public:
-    CFont(IDirect3DDevice9* device, const LOGFONTA& lf) : device_(device), logFont_(lf) { device_->AddRef(); }
+    CFont(IDirect3DDevice9* device, const LOGFONTA& lf) : m_device(device), m_logFont(lf) {
+        m_device->AddRef();
+    }
 
     HRESULT Open() {
         FaceFile file;
-        if (!MatchFace(logFont_, file))
+        if (!MatchFace(m_logFont, file))
             return D3DXERR_INVALIDDATA;
-        if (FT_Init_FreeType(&library_) != 0)
+        if (FT_Init_FreeType(&m_library) != 0)
             return E_FAIL;
-        if (FT_New_Face(library_, file.path.c_str(), file.index, &face_) != 0)
+        if (FT_New_Face(m_library, file.path.c_str(), file.index, &m_face) != 0)
             return D3DXERR_INVALIDDATA;
-        info_.family = file.family;
-        info_.file = file.path;
-        bool wantBold = logFont_.lfWeight >= 600;
-        info_.syntheticBold = wantBold && file.weight < FC_WEIGHT_DEMIBOLD;
-        syntheticItalic_ = logFont_.lfItalic && file.slant == FC_SLANT_ROMAN;
+        m_info.family = file.family;
+        m_info.file = file.path;
+        bool wantBold = m_logFont.lfWeight >= 600;
+        m_info.syntheticBold = wantBold && file.weight < FC_WEIGHT_DEMIBOLD;
+        m_syntheticItalic = m_logFont.lfItalic && file.slant == FC_SLANT_ROMAN;
         return SetSize();
     }
 
-    const FontFaceInfo& Info() const { return info_; }
-    bool HasGlyph(char32_t ch) const { return FT_Get_Char_Index(face_, ch) != 0; }
+    const FontFaceInfo& Info() const { return m_info; }
+    bool HasGlyph(char32_t ch) const { return FT_Get_Char_Index(m_face, ch) != 0; }
 
-    ULONG AddRef() override { return ++refs_; }
+    ULONG AddRef() override { return ++m_refs; }
     ULONG Release() override {
-        ULONG left = --refs_;
+        ULONG left = --m_refs;
         if (left == 0)
             delete this;
         return left;
@@ -126,8 +128,8 @@ class CFont : public ID3DXFont {
             return 0;
         // A byte count may stop short of the end, and the text need not end in a zero.
         size_t length = count >= 0 ? strnlen(text, static_cast<size_t>(count)) : std::strlen(text);
-        std::u32string chars = DecodeCodePage(text, length, logFont_.lfCharSet);
-        LayoutMetrics metrics{info_.ascent, info_.lineHeight,
+        std::u32string chars = DecodeCodePage(text, length, m_logFont.lfCharSet);
+        LayoutMetrics metrics{m_info.ascent, m_info.lineHeight,
                               [this](char32_t prev, char32_t ch) { return Advance(prev, ch); }};
         TextLayout layout = LayOutText(chars, *rect, format, metrics);
         if (format & DT_CALCRECT) {
@@ -142,27 +144,27 @@ class CFont : public ID3DXFont {
 
   private:
     ~CFont() override {
-        for (Page& page : pages_)
+        for (Page& page : m_pages)
             page.texture->Release();
-        if (face_)
-            FT_Done_Face(face_);
-        if (library_)
-            FT_Done_FreeType(library_);
-        device_->Release();
+        if (m_face)
+            FT_Done_Face(m_face);
+        if (m_library)
+            FT_Done_FreeType(m_library);
+        m_device->Release();
     }
 
     // Windows sizes: lfHeight > 0 is the cell height (the face's Windows ascent + descent),
     // lfHeight < 0 the character height (the em square), 0 a default of 16-pixel cells.
     HRESULT SetSize() {
-        double upem = face_->units_per_EM > 0 ? face_->units_per_EM : 2048;
-        double ascentUnits = face_->ascender, descentUnits = -face_->descender;
-        if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face_, FT_SFNT_OS2));
+        double upem = m_face->units_per_EM > 0 ? m_face->units_per_EM : 2048;
+        double ascentUnits = m_face->ascender, descentUnits = -m_face->descender;
+        if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(m_face, FT_SFNT_OS2));
             os2 && os2->usWinAscent + os2->usWinDescent > 0) {
             ascentUnits = os2->usWinAscent;
             descentUnits = os2->usWinDescent;
         }
         double cellUnits = std::max(1.0, ascentUnits + descentUnits);
-        LONG height = logFont_.lfHeight != 0 ? logFont_.lfHeight : 16;
+        LONG height = m_logFont.lfHeight != 0 ? m_logFont.lfHeight : 16;
         double ppem, cell;
         if (height > 0) {
             cell = height;
@@ -171,21 +173,21 @@ class CFont : public ID3DXFont {
             ppem = -static_cast<double>(height);
             cell = std::round(ppem * cellUnits / upem);
         }
-        if (FT_Set_Char_Size(face_, 0, static_cast<FT_F26Dot6>(std::lround(ppem * 64)), 72, 72) != 0)
+        if (FT_Set_Char_Size(m_face, 0, static_cast<FT_F26Dot6>(std::lround(ppem * 64)), 72, 72) != 0)
             return D3DXERR_INVALIDDATA;
-        info_.lineHeight = static_cast<int>(cell);
-        info_.ascent = static_cast<int>(std::lround(cell * ascentUnits / cellUnits));
+        m_info.lineHeight = static_cast<int>(cell);
+        m_info.ascent = static_cast<int>(std::lround(cell * ascentUnits / cellUnits));
         return D3D_OK;
     }
 
-    FT_UInt Index(char32_t ch) const { return FT_Get_Char_Index(face_, ch); }
+    FT_UInt Index(char32_t ch) const { return FT_Get_Char_Index(m_face, ch); }
 
     long Advance(char32_t prev, char32_t ch) {
         const CachedGlyph* g = Measure(ch);
         long advance = g ? g->advance : 0;
-        if (prev && FT_HAS_KERNING(face_)) {
+        if (prev && FT_HAS_KERNING(m_face)) {
             FT_Vector kern{};
-            if (FT_Get_Kerning(face_, Index(prev), Index(ch), FT_KERNING_DEFAULT, &kern) == 0)
+            if (FT_Get_Kerning(m_face, Index(prev), Index(ch), FT_KERNING_DEFAULT, &kern) == 0)
                 advance += kern.x;
         }
         return advance;
@@ -193,22 +195,22 @@ class CFont : public ID3DXFont {
 
     // Loads the glyph's outline and metrics once; its bitmap is placed by CacheGlyphs.
     CachedGlyph* Measure(char32_t ch) {
-        auto it = metricsOnly_.find(ch);
-        if (it != metricsOnly_.end())
+        auto it = m_metricsOnly.find(ch);
+        if (it != m_metricsOnly.end())
             return &it->second;
         CachedGlyph g;
         if (LoadGlyph(ch))
-            g.advance = face_->glyph->advance.x;
-        return &metricsOnly_.emplace(ch, g).first->second;
+            g.advance = m_face->glyph->advance.x;
+        return &m_metricsOnly.emplace(ch, g).first->second;
     }
 
     bool LoadGlyph(char32_t ch) {
-        if (FT_Load_Glyph(face_, Index(ch), FT_LOAD_DEFAULT) != 0)
+        if (FT_Load_Glyph(m_face, Index(ch), FT_LOAD_DEFAULT) != 0)
             return false;
-        if (info_.syntheticBold)
-            FT_GlyphSlot_Embolden(face_->glyph);
-        if (syntheticItalic_)
-            FT_GlyphSlot_Oblique(face_->glyph);
+        if (m_info.syntheticBold)
+            FT_GlyphSlot_Embolden(m_face->glyph);
+        if (m_syntheticItalic)
+            FT_GlyphSlot_Oblique(m_face->glyph);
         return true;
     }
 
@@ -220,15 +222,15 @@ class CFont : public ID3DXFont {
             CachedGlyph& g = *Measure(pc.ch);
             if (g.valid)
                 continue;
-            if (!LoadGlyph(pc.ch) || FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_NORMAL) != 0) {
+            if (!LoadGlyph(pc.ch) || FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
                 g.valid = true; // nothing to draw for it
                 continue;
             }
-            const FT_Bitmap& bm = face_->glyph->bitmap;
+            const FT_Bitmap& bm = m_face->glyph->bitmap;
             g.width = static_cast<int>(bm.width);
             g.height = static_cast<int>(bm.rows);
-            g.left = face_->glyph->bitmap_left;
-            g.top = face_->glyph->bitmap_top;
+            g.left = m_face->glyph->bitmap_left;
+            g.top = m_face->glyph->bitmap_top;
             if (g.width == 0 || g.height == 0) {
                 g.valid = true;
                 continue;
@@ -240,7 +242,7 @@ class CFont : public ID3DXFont {
             auto lockedPage = locked.find(g.page);
             if (lockedPage == locked.end()) {
                 D3DLOCKED_RECT lr{};
-                if (FAILED(pages_[g.page].texture->LockRect(0, &lr, nullptr, 0))) {
+                if (FAILED(m_pages[g.page].texture->LockRect(0, &lr, nullptr, 0))) {
                     ok = false;
                     break;
                 }
@@ -262,7 +264,7 @@ class CFont : public ID3DXFont {
             g.valid = true;
         }
         for (auto& [page, lr] : locked)
-            pages_[page].texture->UnlockRect(0);
+            m_pages[page].texture->UnlockRect(0);
         return ok;
     }
 
@@ -272,15 +274,15 @@ class CFont : public ID3DXFont {
         int w = g.width + 1, h = g.height + 1;
         if (w > static_cast<int>(kPageSize) || h > static_cast<int>(kPageSize))
             return false;
-        if (!pages_.empty()) {
-            Page& p = pages_.back();
+        if (!m_pages.empty()) {
+            Page& p = m_pages.back();
             if (p.shelfX + w > static_cast<int>(kPageSize)) {
                 p.shelfY += p.shelfHeight;
                 p.shelfX = 0;
                 p.shelfHeight = 0;
             }
             if (p.shelfY + h <= static_cast<int>(kPageSize)) {
-                g.page = static_cast<int>(pages_.size() - 1);
+                g.page = static_cast<int>(m_pages.size() - 1);
                 g.tx = p.shelfX;
                 g.ty = p.shelfY;
                 p.shelfX += w;
@@ -289,8 +291,8 @@ class CFont : public ID3DXFont {
             }
         }
         Page page;
-        if (FAILED(device_->CreateTexture(kPageSize, kPageSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                          &page.texture, nullptr)) ||
+        if (FAILED(m_device->CreateTexture(kPageSize, kPageSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                           &page.texture, nullptr)) ||
             !page.texture)
             return false;
         // A fresh page is cleared to transparent white through one lock of its own.
@@ -305,7 +307,7 @@ class CFont : public ID3DXFont {
             std::fill(row, row + kPageSize, 0x00FFFFFFu);
         }
         page.texture->UnlockRect(0);
-        pages_.push_back(page);
+        m_pages.push_back(page);
         return Place(g);
     }
 
@@ -343,32 +345,32 @@ class CFont : public ID3DXFont {
             batch.insert(batch.end(), {tl, bl, tr, tr, bl, br});
         }
         for (auto& [page, vertices] : batches) {
-            device_->SetTexture(0, pages_[page].texture);
-            device_->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-            device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-            device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-            device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-            device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-            device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-            device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-            device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-            device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-            device_->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
-            device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-            device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(vertices.size() / 3),
-                                     vertices.data(), sizeof(GlyphVertex));
+            m_device->SetTexture(0, m_pages[page].texture);
+            m_device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+            m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+            m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+            m_device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+            m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+            m_device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+            m_device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+            m_device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+            m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+            m_device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+            m_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+            m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(vertices.size() / 3),
+                                      vertices.data(), sizeof(GlyphVertex));
         }
     }
 
-    ULONG refs_ = 1;
-    IDirect3DDevice9* device_;
-    LOGFONTA logFont_;
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
-    FontFaceInfo info_{};
-    bool syntheticItalic_ = false;
-    std::map<char32_t, CachedGlyph> metricsOnly_;
-    std::vector<Page> pages_;
+    ULONG m_refs = 1;
+    IDirect3DDevice9* m_device;
+    LOGFONTA m_logFont;
+    FT_Library m_library = nullptr;
+    FT_Face m_face = nullptr;
+    FontFaceInfo m_info{};
+    bool m_syntheticItalic = false;
+    std::map<char32_t, CachedGlyph> m_metricsOnly;
+    std::vector<Page> m_pages;
 };
 
 } // namespace

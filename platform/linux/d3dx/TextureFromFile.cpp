@@ -31,30 +31,30 @@ struct Image {
 class CDevilSession {
   public:
     CDevilSession() {
-        previous_ = static_cast<ILuint>(ilGetInteger(IL_CUR_IMAGE));
-        ilGenImages(1, &image_);
-        if (image_ == 0) {
+        m_previous = static_cast<ILuint>(ilGetInteger(IL_CUR_IMAGE));
+        ilGenImages(1, &m_image);
+        if (m_image == 0) {
             // DevIL was not running (ilGenImages hands out nothing then): run it for this load.
             ilInit();
-            ownsDevil_ = true;
-            ilGenImages(1, &image_);
+            m_ownsDevil = true;
+            ilGenImages(1, &m_image);
         }
-        ilBindImage(image_);
+        ilBindImage(m_image);
     }
 
     ~CDevilSession() {
-        if (image_ != 0)
-            ilDeleteImages(1, &image_);
+        if (m_image != 0)
+            ilDeleteImages(1, &m_image);
         while (ilGetError() != IL_NO_ERROR) {
         }
-        if (ownsDevil_)
+        if (m_ownsDevil)
             ilShutDown();
         else
-            ilBindImage(previous_);
+            ilBindImage(m_previous);
     }
 
     bool Load(const std::string& path, Image& out) {
-        if (image_ == 0 || !ilLoadImage(path.c_str()))
+        if (m_image == 0 || !ilLoadImage(path.c_str()))
             return false;
         if (!ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE))
             return false;
@@ -78,9 +78,9 @@ class CDevilSession {
     }
 
   private:
-    ILuint previous_ = 0;
-    ILuint image_ = 0;
-    bool ownsDevil_ = false;
+    ILuint m_previous = 0;
+    ILuint m_image = 0;
+    bool m_ownsDevil = false;
 };
 
 UINT NextPowerOfTwo(UINT n) {
