@@ -8,6 +8,7 @@
 #include "game/logic/GzipWriter.h"
 #include "game/logic/GzipReader.h"
 #include "game/logic/SaveFile.h"
+#include "tests/game/MemorySave.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>

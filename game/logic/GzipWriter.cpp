@@ -17,11 +17,6 @@ std::atomic<unsigned> g_replacingWriters{0};
 
 } // namespace
 
-void CMemorySink::Write(const void* data, size_t n) {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    bytes.insert(bytes.end(), p, p + n);
-}
-
 struct CGzipFileWriter::Block {
     uint64_t content = 0; // where the block's content starts
     std::vector<uint8_t> dictionary;
@@ -62,14 +57,13 @@ struct CGzipFileWriter::Block {
 };
 
 // Content [from, to) taken from another file: its compressed bytes [fileFrom, fileTo), entered
-// and left at two of its entry points; `inner` are its entry points in between.
+// and left at two of its entry points. The new file's entry points are its own blocks' and the
+// loan's two ends, which is all the next save of the same game borrows by.
 struct CGzipFileWriter::Loan {
     FILE* file = nullptr;
     uint64_t from = 0, to = 0;
     uint64_t fileFrom = 0, fileTo = 0;
-    uint32_t crc = 0;     // of content [from, to)
-    uint32_t crcFrom = 0; // of the lender's content [0, from)
-    std::vector<GzipEntry> inner;
+    uint32_t crc = 0; // of content [from, to)
     bool queued = false;
 
     ~Loan() {
@@ -146,13 +140,9 @@ uint64_t CGzipFileWriter::Borrow(const std::string& path, const GzipIndex& index
     loan->to = last->content;
     loan->fileFrom = first->file;
     loan->fileTo = last->file;
-    loan->crcFrom = first->crc;
     // CRC-32 is linear: crc(A B) = shift(crc(A), |B|) ^ crc(B), so crc(B) follows from the CRCs
     // of the two prefixes.
     loan->crc = uint32_t(crc32_combine(first->crc, last->crc, z_off_t(loan->to - loan->from)));
-    for (const GzipEntry& x : e)
-        if (x.content > loan->from && x.content < loan->to)
-            loan->inner.push_back(x);
     m_loan = std::move(loan);
     return m_loan->to - m_loan->from;
 }
@@ -258,10 +248,8 @@ void CGzipFileWriter::Queue(std::unique_ptr<Block> block, bool last) {
 }
 
 void CGzipFileWriter::Collect(std::unique_ptr<Block> block) {
-    const uint64_t start = m_fileOffset;
-    m_index.entries.push_back(GzipEntry{block->content, start, m_crc});
+    m_index.entries.push_back(GzipEntry{block->content, m_fileOffset, m_crc});
     if (const Loan* loan = block->loan) {
-        const uint32_t before = m_crc;
         std::vector<uint8_t> buffer(kBlockSize);
         uint64_t left = loan->fileTo - loan->fileFrom;
         if (fseeko(loan->file, off_t(loan->fileFrom), SEEK_SET) != 0)
@@ -273,14 +261,7 @@ void CGzipFileWriter::Collect(std::unique_ptr<Block> block) {
             Emit(buffer.data(), chunk);
             left -= chunk;
         }
-        // The lender's inner entry points, moved to this file and to this content's CRC.
-        for (const GzipEntry& e : loan->inner) {
-            const z_off_t length = z_off_t(e.content - loan->from);
-            const uLong part = crc32_combine(loan->crcFrom, e.crc, length);
-            m_index.entries.push_back(GzipEntry{e.content, start + (e.file - loan->fileFrom),
-                                                uint32_t(crc32_combine(before, part, length))});
-        }
-        m_crc = uint32_t(crc32_combine(before, loan->crc, z_off_t(loan->to - loan->from)));
+        m_crc = uint32_t(crc32_combine(m_crc, loan->crc, z_off_t(loan->to - loan->from)));
         return;
     }
     if (!block->ok)

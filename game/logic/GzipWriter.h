@@ -28,13 +28,6 @@ class CSaveSink {
     }
 };
 
-// Collects everything in memory (tests, the fuzzing corpus, the benchmark's reference bytes).
-class CMemorySink : public CSaveSink {
-  public:
-    void Write(const void* data, size_t n) override;
-    std::vector<uint8_t> bytes;
-};
-
 // A gzip file of one member, as `gzip -t` and zcat accept it. The content is cut into blocks of
 // kBlockSize bytes that are compressed on worker threads, each primed with the 32 KiB before it
 // and ended with a sync flush, so the blocks join into one deflate stream; the trailer carries

@@ -95,34 +95,8 @@ const char* CheckSaveHeader(const Board& h, const SaveLimits& limits) {
 
 // ---- pixels ----
 
-void CMemoryPixels::Create(SaveImage image, int side) {
-    if (image == SaveImage::Atlas)
-        atlasSide = side;
-    (image == SaveImage::Atlas ? atlas : thumbnail).assign(4 * size_t(side) * size_t(side), 0);
-}
-
-uint8_t* CMemoryPixels::Lock(SaveImage image, int first, int, ptrdiff_t& pitch) {
-    const bool isAtlas = image == SaveImage::Atlas;
-    pitch = 4 * ptrdiff_t(isAtlas ? atlasSide : kSaveThumbnailSide);
-    return (isAtlas ? atlas : thumbnail).data() + first * pitch;
-}
-
 int AtlasBandRows(int atlasSize) {
     return std::max(1, int((4u << 20) / (4 * size_t(atlasSize))));
-}
-
-// ---- sources ----
-
-void CMemorySource::Read(void* data, size_t n) {
-    if (n > m_size - m_pos)
-        Fail(kSaveShortFile, LINE_LOAD_STREAM);
-    std::memcpy(data, m_data + m_pos, n);
-    m_pos += n;
-}
-
-void CMemorySource::ExpectEnd() {
-    if (m_pos != m_size)
-        Fail(kSaveTrailingData, LINE_LOAD_STREAM);
 }
 
 // ---- the whole game ----

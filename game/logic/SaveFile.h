@@ -73,18 +73,6 @@ class CSavePixels {
     virtual void Unlock(SaveImage image) = 0;
 };
 
-// Both images in memory, rows without padding.
-class CMemoryPixels : public CSavePixels {
-  public:
-    void Create(SaveImage image, int side) override;
-    uint8_t* Lock(SaveImage image, int first, int count, ptrdiff_t& pitch) override;
-    void Unlock(SaveImage) override {}
-
-    int atlasSide = 0;
-    std::vector<uint8_t> thumbnail; // 512 rows of 2048 bytes
-    std::vector<uint8_t> atlas;     // atlasSide rows of 4 * atlasSide bytes
-};
-
 // Rows of the atlas handed over at a time: about 4 MB.
 int AtlasBandRows(int atlasSize);
 
@@ -99,19 +87,6 @@ class CSaveSource {
     // Throws CSaveFileError unless the content ends here and the stream is whole (its trailer
     // checked).
     virtual void ExpectEnd() = 0;
-};
-
-// Uncompressed content in memory.
-class CMemorySource : public CSaveSource {
-  public:
-    CMemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    void Read(void* data, size_t n) override;
-    void ExpectEnd() override;
-
-  private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
 };
 
 // ---- the whole game ----

@@ -148,7 +148,6 @@ class CRecordingDevice : public d3d9rules::CCounted<IDirect3DDevice9> {
     // Loses the device: Present reports D3DERR_DEVICELOST, TestCooperativeLevel reports lost, then
     // not-reset (see knobs), and Reset restores it unless default-pool resources remain.
     void LoseDevice();
-    bool IsLost() const { return m_loss.Lost(); }
 
     const std::vector<RecordedCall>& Calls() const { return m_calls; }
     const std::vector<RecordedDraw>& Draws() const { return m_draws; }
@@ -171,10 +170,7 @@ class CRecordingDevice : public d3d9rules::CCounted<IDirect3DDevice9> {
     const std::vector<D3DGAMMARAMP>& GammaRamps() const { return m_gammaRamps; }
     IDirect3DSurface9* BackBuffer() const;
     IDirect3DSurface9* CurrentRenderTarget() const { return m_renderTarget; }
-    bool InScene() const { return m_inScene; }
     // The current value of a state, defaults included.
-    DWORD StageState(D3DTEXTURESTAGESTATETYPE type) const { return m_stage.at(type); }
-    DWORD SamplerState(D3DSAMPLERSTATETYPE type) const { return m_sampler.at(type); }
     DWORD RenderState(D3DRENDERSTATETYPE type) const { return m_render.at(type); }
     IDirect3DBaseTexture9* CurrentTexture() const { return m_texture; }
 
@@ -292,7 +288,6 @@ class CRecordingVertexBuffer : public d3d9rules::CDeviceChild<IDirect3DVertexBuf
 
     const std::vector<BYTE>& Bytes() const { return m_bytes; }
     bool IsLocked() const { return m_locks.Locked(); }
-    DWORD Fvf() const { return m_fvf; }
     D3DPOOL Pool() const { return m_pool; }
 
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
@@ -344,8 +339,6 @@ class CRecordingDirect3D : public d3d9rules::CCounted<IDirect3D9> {
   public:
     CRecordingDirect3D() = default;
 
-    const std::vector<DeviceRequest>& Requests() const { return m_requests; }
-
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
@@ -353,9 +346,6 @@ class CRecordingDirect3D : public d3d9rules::CCounted<IDirect3D9> {
 
   protected:
     ~CRecordingDirect3D() override;
-
-  private:
-    std::vector<DeviceRequest> m_requests;
 };
 
 // Process-wide settings of the doubles, read when an object is made.

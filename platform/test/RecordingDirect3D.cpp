@@ -35,10 +35,8 @@ HRESULT CRecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND foc
     else if (g_recordingSettings.refuseDevices || (g_recordingSettings.refuseHardwareVertexProcessing &&
                                                    (behaviorFlags & D3DCREATE_HARDWARE_VERTEXPROCESSING)))
         hr = g_recordingSettings.createDeviceError;
-    DeviceRequest request{
-        adapter, type, focusWindow, behaviorFlags, parameters ? *parameters : D3DPRESENT_PARAMETERS{}, hr};
-    m_requests.push_back(request);
-    g_deviceRequests.push_back(request);
+    g_deviceRequests.push_back(DeviceRequest{adapter, type, focusWindow, behaviorFlags,
+                                             parameters ? *parameters : D3DPRESENT_PARAMETERS{}, hr});
     if (device)
         *device = nullptr;
     if (FAILED(hr))

@@ -4,6 +4,7 @@
 // allocation the checks allow within a few megabytes.
 #include "game/logic/GzipReader.h"
 #include "game/logic/SaveFile.h"
+#include "tests/game/MemorySave.h"
 
 #include <cstddef>
 #include <cstdint>

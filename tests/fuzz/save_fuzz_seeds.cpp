@@ -2,6 +2,7 @@
 // the game's own writer (gzip), and one of them as plain content behind a 0 byte.
 #include "game/logic/GzipWriter.h"
 #include "game/logic/SaveFile.h"
+#include "tests/game/MemorySave.h"
 
 #include <algorithm>
 #include <cstdio>

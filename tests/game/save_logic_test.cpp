@@ -2,6 +2,7 @@
 #include "game/logic/GzipWriter.h"
 #include "game/logic/GzipReader.h"
 #include "game/logic/SaveFile.h"
+#include "tests/game/MemorySave.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

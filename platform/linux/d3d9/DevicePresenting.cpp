@@ -92,9 +92,7 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
 
     MakeCurrent();
     if (m_recording) {
-        if (m_reuseFrames && FrameRepeatsLast())
-            ++m_framesRepeated;
-        else
+        if (!(m_reuseFrames && FrameRepeatsLast()))
             ExecuteRecorded();
         std::swap(m_frame, m_lastFrame);
         std::swap(m_frameVertices, m_lastFrameVertices);

@@ -194,7 +194,6 @@ class CDevice final : public d3d9rules::CCounted<IDirect3DDevice9> {
     std::vector<DWORD> ReadTarget(UINT* width, UINT* height);
     std::vector<DWORD> ReadPresented(UINT* width, UINT* height);
     unsigned long long DrawCalls() const { return m_drawCalls; }
-    unsigned long long FramesRepeated() const { return m_framesRepeated; }
     // Everything recorded for the frame reaches OpenGL now, and the rest of the frame is drawn as
     // it comes; called before anything that reads or changes what recorded draws depend on.
     void Submit();
@@ -280,7 +279,6 @@ class CDevice final : public d3d9rules::CCounted<IDirect3DDevice9> {
     bool m_lastFrameValid = false;
     bool m_reuseFrames = true;
     uint64_t m_textureVersions = 0;
-    unsigned long long m_framesRepeated = 0;
 
     // Vertices of the pending batch (28-byte records, triangle list) and what OpenGL holds.
     std::vector<uint8_t> m_batch;
