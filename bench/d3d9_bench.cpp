@@ -8,6 +8,7 @@
 // of the calls themselves.
 #include "framework/Gfx.h"
 #include "platform/linux/Hooks.h"
+#include "tests/platform/d3d9/WindowedParameters.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -41,15 +42,7 @@ struct Board {
         d3d = window ? Direct3DCreate9(D3D_SDK_VERSION) : nullptr;
         if (!d3d)
             return false;
-        D3DPRESENT_PARAMETERS p{};
-        p.BackBufferWidth = 800;
-        p.BackBufferHeight = 600;
-        p.BackBufferFormat = D3DFMT_X8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.hDeviceWindow = reinterpret_cast<HWND>(window);
-        p.Windowed = TRUE;
-        p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        D3DPRESENT_PARAMETERS p = WindowedParameters(reinterpret_cast<HWND>(window));
         if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(window),
                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device)))
             return false;

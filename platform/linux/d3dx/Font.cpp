@@ -6,6 +6,7 @@
 
 #include "platform/linux/d3dx/CodePage.h"
 #include "platform/linux/d3dx/FontLayout.h"
+#include "platform/d3d9rules/Counted.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -87,7 +88,7 @@ bool MatchFace(const LOGFONTA& lf, FaceFile& out) {
     return ok;
 }
 
-class CFont : public ID3DXFont {
+class CFont : public d3d9rules::CCounted<ID3DXFont> {
   public:
     CFont(IDirect3DDevice9* device, const LOGFONTA& lf) : m_device(device), m_logFont(lf) {
         m_device->AddRef();
@@ -111,14 +112,6 @@ class CFont : public ID3DXFont {
 
     const FontFaceInfo& Info() const { return m_info; }
     bool HasGlyph(char32_t ch) const { return FT_Get_Char_Index(m_face, ch) != 0; }
-
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     HRESULT Begin() override { return D3D_OK; }
     HRESULT End() override { return D3D_OK; }
@@ -362,7 +355,6 @@ class CFont : public ID3DXFont {
         }
     }
 
-    ULONG m_refs = 1;
     IDirect3DDevice9* m_device;
     LOGFONTA m_logFont;
     FT_Library m_library = nullptr;

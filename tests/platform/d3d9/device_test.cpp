@@ -5,6 +5,7 @@
 // log). Then each device's own contract: the OpenGL device's pixels, batching and presenting; the
 // recording device's log, snapshots and failure knobs, the yardstick of every drawing test.
 #include "platform/Direct3D9.h"
+#include "tests/platform/d3d9/WindowedParameters.h"
 
 #include <gtest/gtest.h>
 
@@ -69,16 +70,7 @@ class Conformance : public ::testing::Test {
     }
 
     D3DPRESENT_PARAMETERS Parameters() {
-        D3DPRESENT_PARAMETERS p{};
-        p.BackBufferWidth = 800;
-        p.BackBufferHeight = 600;
-        p.BackBufferFormat = D3DFMT_X8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.hDeviceWindow = static_cast<HWND>(m_window);
-        p.Windowed = TRUE;
-        p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        return p;
+        return WindowedParameters(static_cast<HWND>(m_window));
     }
 
     HRESULT CreateDevice(DWORD flags, IDirect3DDevice9** out) {

@@ -4,6 +4,7 @@
 #include "platform/D3DX9.h"
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
+#include "tests/platform/d3d9/WindowedParameters.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -20,14 +21,7 @@ TEST(FontOnOpenGLTest, ScreenPixelsAreTheGlyphCoverage) {
     ASSERT_NE(window, nullptr) << SDL_GetError();
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 800;
-    pp.BackBufferHeight = 600;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = reinterpret_cast<HWND>(window);
-    pp.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS pp = WindowedParameters(reinterpret_cast<HWND>(window));
     IDirect3DDevice9* device = nullptr;
     ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(window),
                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
