@@ -90,33 +90,36 @@ UINT NextPowerOfTwo(UINT n) {
     return p;
 }
 
-// Bilinear stretch with texel centres mapped onto texel centres, edges clamped.
+// The two source texels that destination texel i of `to` falls between, and the weight of the
+// second: texel centres map onto texel centres, edges clamped.
+struct Span {
+    UINT first, second;
+    float weight;
+};
+
+Span SourceSpan(UINT i, UINT from, UINT to) {
+    float s = (static_cast<float>(i) + 0.5f) * static_cast<float>(from) / static_cast<float>(to) - 0.5f;
+    s = std::clamp(s, 0.0f, static_cast<float>(from - 1));
+    const UINT first = static_cast<UINT>(s);
+    return {first, std::min(first + 1, from - 1), s - static_cast<float>(first)};
+}
+
+// Bilinear stretch.
 void Stretch(const Image& src, UINT width, UINT height, BYTE* dst, INT pitch) {
+    auto texel = [&src](UINT x, UINT y) { return &src.bgra[(static_cast<size_t>(y) * src.width + x) * 4]; };
     for (UINT y = 0; y < height; ++y) {
-        float sy =
-            (static_cast<float>(y) + 0.5f) * static_cast<float>(src.height) / static_cast<float>(height) -
-            0.5f;
-        sy = std::clamp(sy, 0.0f, static_cast<float>(src.height - 1));
-        UINT y0 = static_cast<UINT>(sy);
-        UINT y1 = std::min(y0 + 1, src.height - 1);
-        float fy = sy - static_cast<float>(y0);
+        const Span sy = SourceSpan(y, src.height, height);
         BYTE* row = dst + static_cast<ptrdiff_t>(pitch) * y;
         for (UINT x = 0; x < width; ++x) {
-            float sx =
-                (static_cast<float>(x) + 0.5f) * static_cast<float>(src.width) / static_cast<float>(width) -
-                0.5f;
-            sx = std::clamp(sx, 0.0f, static_cast<float>(src.width - 1));
-            UINT x0 = static_cast<UINT>(sx);
-            UINT x1 = std::min(x0 + 1, src.width - 1);
-            float fx = sx - static_cast<float>(x0);
-            const BYTE* p00 = &src.bgra[(static_cast<size_t>(y0) * src.width + x0) * 4];
-            const BYTE* p01 = &src.bgra[(static_cast<size_t>(y0) * src.width + x1) * 4];
-            const BYTE* p10 = &src.bgra[(static_cast<size_t>(y1) * src.width + x0) * 4];
-            const BYTE* p11 = &src.bgra[(static_cast<size_t>(y1) * src.width + x1) * 4];
+            const Span sx = SourceSpan(x, src.width, width);
+            const BYTE* p00 = texel(sx.first, sy.first);
+            const BYTE* p01 = texel(sx.second, sy.first);
+            const BYTE* p10 = texel(sx.first, sy.second);
+            const BYTE* p11 = texel(sx.second, sy.second);
             for (int c = 0; c < 4; ++c) {
-                float top = p00[c] + (p01[c] - p00[c]) * fx;
-                float bottom = p10[c] + (p11[c] - p10[c]) * fx;
-                row[x * 4 + c] = static_cast<BYTE>(std::lround(top + (bottom - top) * fy));
+                float top = p00[c] + (p01[c] - p00[c]) * sx.weight;
+                float bottom = p10[c] + (p11[c] - p10[c]) * sx.weight;
+                row[x * 4 + c] = static_cast<BYTE>(std::lround(top + (bottom - top) * sy.weight));
             }
         }
     }

@@ -70,6 +70,21 @@ DWORD MissingError(const std::string& path) {
                                                                      : ERROR_PATH_NOT_FOUND;
 }
 
+// stat (lstat with `link`) of a file name handed to the API: false, with the last error as
+// Windows sets it, for an empty name or a file that cannot be examined.
+bool StatFileName(LPCSTR fileName, bool link, std::string& path, struct stat& info) {
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    path = layer::PosixPath(fileName);
+    if ((link ? lstat(path.c_str(), &info) : stat(path.c_str(), &info)) != 0) {
+        SetLastError(errno == ENOENT ? MissingError(path) : layer::ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
 HANDLE Fail(DWORD error) {
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
@@ -243,16 +258,10 @@ BOOL CloseHandle(HANDLE object) {
 }
 
 DWORD GetFileAttributesA(LPCSTR fileName) {
-    if (!fileName || !*fileName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    std::string path = layer::PosixPath(fileName);
+    std::string path;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        SetLastError(errno == ENOENT ? MissingError(path) : layer::ErrorFromErrno(errno));
+    if (!StatFileName(fileName, false, path, info))
         return INVALID_FILE_ATTRIBUTES;
-    }
     DWORD attributes = S_ISDIR(info.st_mode)   ? FILE_ATTRIBUTE_DIRECTORY
                        : S_ISREG(info.st_mode) ? FILE_ATTRIBUTE_ARCHIVE
                                                : FILE_ATTRIBUTE_DEVICE;
@@ -266,16 +275,10 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
 }
 
 BOOL DeleteFileA(LPCSTR fileName) {
-    if (!fileName || !*fileName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    std::string path = layer::PosixPath(fileName);
+    std::string path;
     struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) {
-        SetLastError(errno == ENOENT ? MissingError(path) : layer::ErrorFromErrno(errno));
+    if (!StatFileName(fileName, true, path, info))
         return FALSE;
-    }
     if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && IsReadOnly(info))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;

@@ -20,6 +20,13 @@ BYTE VirtualKey(const SDL_Keysym& key) {
     if (code >= SDL_SCANCODE_F13 && code <= SDL_SCANCODE_F24)
         return BYTE(VK_F1 + 12 + (code - SDL_SCANCODE_F13));
     const bool numLock = key.mod & KMOD_NUM;
+    // The keypad's digit keys are digits with Num Lock on and the cursor block with it off.
+    if (code >= SDL_SCANCODE_KP_1 && code <= SDL_SCANCODE_KP_9) {
+        static constexpr BYTE kCursorBlock[9] = {VK_END,   VK_DOWN, VK_NEXT, VK_LEFT, 0x0C /* VK_CLEAR */,
+                                                 VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR};
+        const int digit = code - SDL_SCANCODE_KP_1;
+        return numLock ? BYTE(VK_NUMPAD0 + 1 + digit) : kCursorBlock[digit];
+    }
     switch (code) {
     case SDL_SCANCODE_BACKSPACE:
         return VK_BACK;
@@ -86,27 +93,8 @@ BYTE VirtualKey(const SDL_Keysym& key) {
         return VK_SUBTRACT;
     case SDL_SCANCODE_KP_DIVIDE:
         return VK_DIVIDE;
-    // The keypad's digit keys are digits with Num Lock on and the cursor block with it off.
     case SDL_SCANCODE_KP_0:
         return numLock ? VK_NUMPAD0 : VK_INSERT;
-    case SDL_SCANCODE_KP_1:
-        return numLock ? VK_NUMPAD0 + 1 : VK_END;
-    case SDL_SCANCODE_KP_2:
-        return numLock ? VK_NUMPAD0 + 2 : VK_DOWN;
-    case SDL_SCANCODE_KP_3:
-        return numLock ? VK_NUMPAD0 + 3 : VK_NEXT;
-    case SDL_SCANCODE_KP_4:
-        return numLock ? VK_NUMPAD0 + 4 : VK_LEFT;
-    case SDL_SCANCODE_KP_5:
-        return numLock ? VK_NUMPAD0 + 5 : 0x0C; // VK_CLEAR
-    case SDL_SCANCODE_KP_6:
-        return numLock ? VK_NUMPAD0 + 6 : VK_RIGHT;
-    case SDL_SCANCODE_KP_7:
-        return numLock ? VK_NUMPAD0 + 7 : VK_HOME;
-    case SDL_SCANCODE_KP_8:
-        return numLock ? VK_NUMPAD0 + 8 : VK_UP;
-    case SDL_SCANCODE_KP_9:
-        return numLock ? VK_NUMPAD0 + 9 : VK_PRIOR;
     case SDL_SCANCODE_KP_PERIOD:
         return numLock ? VK_DECIMAL : VK_DELETE;
     // The punctuation keys of a US layout carry the OEM codes.
