@@ -96,25 +96,26 @@ class CFilter {
     }
     // Allows nr when argument `arg` equals value; otherwise `otherwise`.
     void AllowIfEquals(long nr, int arg, uint32_t value, uint32_t otherwise) {
-        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 4));
-        Load(ArgLow(arg));
-        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 1));
-        Return(SECCOMP_RET_ALLOW);
-        Return(otherwise);
-        Load(offsetof(seccomp_data, nr));
+        AllowIf(nr, arg, BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 1), otherwise);
     }
     // Allows nr when none of `bits` is set in argument `arg`; otherwise `otherwise`.
     void AllowIfClear(long nr, int arg, uint32_t bits, uint32_t otherwise) {
-        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 4));
-        Load(ArgLow(arg));
-        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 1, 0));
-        Return(SECCOMP_RET_ALLOW);
-        Return(otherwise);
-        Load(offsetof(seccomp_data, nr));
+        AllowIf(nr, arg, BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 1, 0), otherwise);
     }
     std::vector<sock_filter>& Code() { return m_code; }
 
   private:
+    // For nr: `test` on the low half of argument `arg` falls through to allowing it, or skips
+    // one instruction to `otherwise`; any other call goes on to the next rule with the number
+    // loaded again.
+    void AllowIf(long nr, int arg, sock_filter test, uint32_t otherwise) {
+        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 4));
+        Load(ArgLow(arg));
+        m_code.push_back(test);
+        Return(SECCOMP_RET_ALLOW);
+        Return(otherwise);
+        Load(offsetof(seccomp_data, nr));
+    }
     static uint32_t ArgLow(int arg) { return offsetof(seccomp_data, args) + 8 * arg; }
     std::vector<sock_filter> m_code;
 };
