@@ -16,6 +16,7 @@
 #include "platform/d3d9rules/Counted.h"
 #include "platform/d3d9rules/Checks.h"
 #include "platform/d3d9rules/Loss.h"
+#include "platform/d3d9rules/Vertex.h"
 
 #include <cstddef>
 #include <functional>
@@ -68,12 +69,7 @@ struct RecordedCall {
 std::string Describe(const RecordedCall& call);
 
 // The vertex of all screen-space drawing, as the recording device reads it from a draw.
-struct RecordedVertex {
-    float x, y, z, rhw;
-    DWORD diffuse;
-    float u, v;
-};
-static_assert(sizeof(RecordedVertex) == 28);
+using RecordedVertex = d3d9rules::TransformedVertex;
 
 // The state a draw was made with. Maps hold every state the device tracks, Direct3D's defaults
 // included, so a lookup of a state the code never set gives the device's default.

@@ -7,6 +7,7 @@
 #include "platform/linux/d3dx/CodePage.h"
 #include "platform/linux/d3dx/FontLayout.h"
 #include "platform/d3d9rules/Counted.h"
+#include "platform/d3d9rules/Vertex.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -24,12 +25,7 @@ namespace {
 
 constexpr UINT kPageSize = 512;
 
-struct GlyphVertex {
-    float x, y, z, rhw;
-    DWORD diffuse;
-    float u, v;
-};
-static_assert(sizeof(GlyphVertex) == 28);
+using GlyphVertex = d3d9rules::TransformedVertex;
 
 struct CachedGlyph {
     bool valid = false; // rendered and placed (an empty glyph, a blank, is valid with no page)
