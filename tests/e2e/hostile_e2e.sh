@@ -11,7 +11,7 @@ game=$1
 source "$(dirname "$0")/game_folder.sh"
 game_folder hostile_e2e "$game"
 unset D3D9_DUMP_PATH D3D9_DUMP_FRAMES
-limit=60
+limit=$(t_seconds 60)
 
 pictures="$work/pictures"
 mkdir -p "$pictures"
