@@ -61,7 +61,7 @@ run_tests() {
         run_ctest
     else
         xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c "$(declare -f run_ctest); build='$build'; run_ctest"
-    fi
+    fi | tee "$run_tmp/ctest.log"
 }
 
 stage setup bash scripts/setup.sh
@@ -77,5 +77,7 @@ stage fuzzing bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 echo
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
+# CTest's own count, repeated where the run ends.
+grep -E '^[0-9]+% tests passed' "$run_tmp/ctest.log" 2>/dev/null
 echo "$failed of ${#summary[@]} stages failed"
 [ "$failed" -eq 0 ]
