@@ -27,8 +27,10 @@ find "$root" -maxdepth 3 -path "$root/build-*/bin/*.pzz" -size -4M -exec cp {} "
 
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0"
 cd "$build/fuzz"
+# Both targets run even when the first one finds something.
+failed=
 ./save_fuzz -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=1200000 \
-    -print_final_stats=1 "$corpus" "$seeds"
+    -print_final_stats=1 "$corpus" "$seeds" || failed="$failed save_fuzz"
 
 # Picture seeds: the first byte picks the file's extension (its index among the launcher's types).
 picture_seeds="$build/fuzz/picture-seeds"
@@ -50,4 +52,8 @@ for file in "$root"/tests/data/hostile/*; do
     { printf "\\$(printf %o "$(index_of "$type")")"; cat "$file"; } >"$picture_seeds/$(basename "$file")"
 done
 ./picture_fuzz -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -max_len=65536 \
-    -print_final_stats=1 "$picture_corpus" "$picture_seeds"
+    -print_final_stats=1 "$picture_corpus" "$picture_seeds" || failed="$failed picture_fuzz"
+if [ -n "$failed" ]; then
+    echo "fuzzing found faults:$failed (inputs in $build/fuzz)" >&2
+    exit 1
+fi

@@ -9,24 +9,18 @@ set -euo pipefail
 bin="$1"
 case_name="$2"
 
-work="$(mktemp -d /tmp/framework_e2e.XXXXXX)"
+source "$(dirname "$0")/wait.sh"
+t_tmp work framework_e2e
 game_pid=""
-cleanup() {
-    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
-        kill -KILL "$game_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+t_on_exit 't_stop "$game_pid"'
 
-fail() {
-    echo "FAIL: $*" >&2
+t_on_fail() {
     if [ -f "$work/game/Errors.log" ]; then
-        echo "--- Errors.log" >&2
-        iconv -f CP1250 -t UTF-8 "$work/game/Errors.log" >&2 || cat "$work/game/Errors.log" >&2
+        echo "--- Errors.log"
+        iconv -f CP1250 -t UTF-8 "$work/game/Errors.log" || cat "$work/game/Errors.log"
     fi
-    exit 1
 }
+fail() { t_fail "$@"; }
 
 cp -r "$bin" "$work/game"
 game="$work/game/Game"
@@ -59,49 +53,38 @@ run_game_in() {
 expect_launcher_only() {
     [ "$status" -eq 0 ] || fail "exit code $status for: $*"
     # The game does not wait for the launcher it starts.
-    for _ in $(seq 1 100); do
-        [ -f "$work/game/launcher-started" ] && break
-        sleep 0.1
-    done
-    [ -f "$work/game/launcher-started" ] || fail "launcher not started for: $*"
+    t_until 10 "the launcher to be started for: $*" test -f "$work/game/launcher-started"
     [ "$(cat "$work/game/launcher-started")" = "started:" ] || fail "launcher started twice or with arguments"
     [ ! -e "$log" ] || fail "a log entry for: $*"
     rm -f "$work/game/launcher-started"
 }
 
-# The newest frame that is completely written (the newest one may still be in progress).
-settled_frame() {
-    ls "$work/frames" 2>/dev/null | sort | tail -2 | head -1
-}
 
 pixel() { # frame x y -> "r,g,b"
     identify -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" \
         "$work/frames/$1"
 }
 
-# Waits until the newest settled frame's pixel (x, y) satisfies the test; prints the frame.
+_pixel_is() { # x, y, shell test on $corner
+    local frame corner
+    t_gone "$game_pid" >/dev/null && { echo "Game ended"; return 3; }
+    frame=$(t_newest_frame "$work/frames") || { echo "$frame"; return 1; }
+    corner="$(pixel "$frame" "$1" "$2")"
+    eval "$3" && echo "$frame" && return 0
+    echo "$frame: $corner at $1, $2"
+    return 1
+}
+# Waits until the newest whole frame's pixel (x, y) satisfies the test; prints the frame.
 wait_for_pixel() { # description, x, y, shell test on $corner
-    local what="$1" x="$2" y="$3" test="$4" frame corner
-    for _ in $(seq 1 300); do
-        frame="$(settled_frame)"
-        if [ -n "$frame" ]; then
-            corner="$(pixel "$frame" "$x" "$y")"
-            if eval "$test"; then
-                echo "$frame"
-                return 0
-            fi
-        fi
-        kill -0 "$game_pid" 2>/dev/null || fail "Game ended while waiting for $what"
-        sleep 0.1
-    done
-    fail "no frame showed $what"
+    t_step "wait for $1"
+    t_until 60 "$1" _pixel_is "$2" "$3" "$4"
 }
 
 press_key() {
     local window
-    window="$(xdotool search --sync --name '^Tarvenkol Puzzle$' | head -1)"
-    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-    xdotool key --clearmodifiers space
+    window=$(t_run xdotool search --name '^Tarvenkol Puzzle$' | head -1)
+    t_run xdotool windowfocus --sync "$window"
+    t_run xdotool key --clearmodifiers space
 }
 
 case "$case_name" in
@@ -155,6 +138,7 @@ screens)
     # corner is free of the intro's text, white on the logo screen; the top-left corner shows
     # the desk on the game screen.
     mkdir "$work/frames"
+    t_own_display
     cd /
     D3D9_DUMP_PATH="$work/frames/f%06d.png" D3D9_DUMP_FRAMES=all \
         "$game" --window "--new:$picture?100" &

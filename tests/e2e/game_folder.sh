@@ -2,12 +2,14 @@
 #   game_folder NAME GAME
 # Makes $work (removed at exit, together with a still running $pid) holding bin/ with a copy of
 # GAME, the picture decoder beside it and its Gfx/ folder, and frames/, into which the device
-# dumps every tenth frame.
+# dumps every tenth frame, and a display of its own. Steps and waits: tests/e2e/wait.sh.
+source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
+
 game_folder() {
-    [ -n "${DISPLAY:-}" ] || { echo "needs a display (run under xvfb-run)"; exit 1; }
-    work=$(mktemp -d "/tmp/$1.XXXXXX")
+    t_tmp work "$1"
     pid=
-    trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+    t_on_exit 't_stop "$pid"'
+    t_own_display
 
     mkdir -p "$work/bin" "$work/frames"
     cp "$2" "$work/bin/Game"

@@ -11,7 +11,7 @@ game=$1
 source "$(dirname "$0")/game_folder.sh"
 game_folder hostile_e2e "$game"
 unset D3D9_DUMP_PATH D3D9_DUMP_FRAMES
-limit=60
+limit=$(t_seconds 60)
 
 pictures="$work/pictures"
 mkdir -p "$pictures"
@@ -81,6 +81,8 @@ check_one() {
 failures="$work/failures"
 : >"$failures"
 mapfile -t all < <(ls "$pictures")
+t_step "${#all[@]} pictures, three games at a time"
+slots=()
 for slot in 0 1 2; do
     cp -r "$work/bin" "$work/slot$slot"
     (
@@ -88,7 +90,8 @@ for slot in 0 1 2; do
             check_one "$work/slot$slot" "$pictures/${all[$i]}" || echo "${all[$i]}" >>"$failures"
         done
     ) &
+    slots+=($!)
 done
-wait
+wait "${slots[@]}" # (not the display's server)
 echo "${#all[@]} pictures, $(wc -l <"$failures") failed"
 [ ! -s "$failures" ]

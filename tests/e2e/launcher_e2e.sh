@@ -19,7 +19,8 @@ case_name=$1
 puzzle=$2
 close_request=$3
 
-tmp=$(mktemp -d)
+source "$(dirname "$0")/wait.sh"
+t_tmp tmp launcher_e2e
 prog=$tmp/prog
 work=$tmp/work
 mkdir -p "$prog" "$work"
@@ -34,13 +35,7 @@ chmod +x "$prog/Game"
 
 pid=""
 main=""
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
+t_on_exit 't_stop "$pid"'
 
 # With LAUNCHER_E2E_SNAPS set to a folder, saves the screen there (for looking into a failure).
 snap() {
@@ -49,45 +44,28 @@ snap() {
     fi
 }
 
-fail() {
-    echo "FAIL ($case_name): $*" >&2
+t_on_fail() {
     snap failure
     if [ -f "$tmp/stderr" ]; then
-        echo "--- launcher stderr:" >&2
-        cat "$tmp/stderr" >&2
+        echo "--- launcher stderr:"
+        cat "$tmp/stderr"
     fi
-    exit 1
 }
+fail() { t_fail "($case_name) $*"; }
 
 # Prints the id of a visible window whose name matches, other than the window given in $2.
 # A loaded machine may take long to start a sanitized GTK program: up to a minute.
-wait_window() {
-    local name=$1 other=${2:-} w
-    for _ in $(seq 600); do
-        for w in $(xdotool search --onlyvisible --name "$name" 2>/dev/null || true); do
-            if [ "$w" != "$other" ]; then
-                echo "$w"
-                return 0
-            fi
-        done
-        sleep 0.1
+_window_named() {
+    local w
+    for w in $(xdotool search --onlyvisible --name "$1" 2>/dev/null || true); do
+        [ "$w" != "$2" ] && echo "$w" && return 0
     done
+    echo "no visible window named $1 (other than ${2:-none})"
     return 1
 }
+wait_window() { t_until 60 "a window named $1" _window_named "$1" "${2:-}"; }
 
-window_visible() {
-    xdotool search --onlyvisible --name "$2" 2>/dev/null | grep -qx "$1"
-}
-
-wait_window_gone() {
-    for _ in $(seq 300); do
-        if ! window_visible "$1" "$2"; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "window $2 stays open"
-}
+wait_window_gone() { t_until 30 "window $2 to close" sh -c '! xdotool search --onlyvisible --name "$2" 2>/dev/null | grep -qx "$1"' sh "$1" "$2"; }
 
 start_launcher() {
     rm -f "$prog/game-args"
@@ -101,19 +79,13 @@ start_launcher() {
 # Waits for the launcher to end; fails unless its exit code is $1.
 expect_exit() {
     local code
-    for _ in $(seq 300); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            set +e
-            wait "$pid"
-            code=$?
-            set -e
-            pid=""
-            [ "$code" = "$1" ] || fail "exit code $code, expected $1"
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "the launcher does not end"
+    t_until 30 "the launcher to end" t_gone "$pid"
+    set +e
+    wait "$pid"
+    code=$?
+    set -e
+    pid=""
+    [ "$code" = "$1" ] || fail "exit code $code, expected $1"
 }
 
 expect_running() {
@@ -141,11 +113,7 @@ warning() {
 # Fails unless Game was started, from the launcher's folder, with exactly the one argument $1
 # and with its command line, that argument in quotes, in the layer's variable.
 expect_game() {
-    for _ in $(seq 300); do
-        [ -f "$prog/game-args" ] && break
-        sleep 0.1
-    done
-    [ -f "$prog/game-args" ] || fail "Game was not started"
+    t_until 30 "Game to be started" test -f "$prog/game-args"
     local expected
     expected=$(printf '1\n%s\n%s\nGame.exe "%s"' "$work" "$1" "$1")
     [ "$(cat "$prog/game-args")" = "$expected" ] ||
@@ -265,8 +233,7 @@ refresh_delete)
     [ -f "$work/a.b.pzz" ] || fail "No deleted the saved game"
     press alt+u
     answer_message "Usu.*" Return
-    for _ in $(seq 100); do [ -f "$work/a.b.pzz" ] || break; sleep 0.1; done
-    [ ! -f "$work/a.b.pzz" ] || fail "Yes did not delete the saved game"
+    t_until 10 "Yes to delete the saved game" test ! -f "$work/a.b.pzz"
     [ -f "$work/b.pzz" ] || fail "the other saved game is gone"
     # The re-read list starts with b now.
     click 22 130

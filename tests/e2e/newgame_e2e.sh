@@ -48,89 +48,86 @@ case $case_name in
 esac
 
 cd "$work/bin"
+t_on_fail() { echo "--- output of Game:"; cat "$work/out.log"; }
+t_step "start Game --new:$picture?$count"
 ./Game --window "--new:$picture?$count" >"$work/out.log" 2>&1 &
 pid=$!
 
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.2
-done
-[ -n "$window" ] || { echo "no Game window"; cat "$work/out.log"; exit 1; }
-
-press() {
-    xdotool mousemove --window "$window" 400 300 2>/dev/null
-    xdotool windowfocus "$window" 2>/dev/null
-    xdotool key --window "$window" "$1" 2>/dev/null
+_window_of() {
+    xdotool search --onlyvisible --pid "$1" 2>&1 | head -1 | grep -E '^[0-9]+$' && return 0
+    t_gone "$1" >/dev/null && { echo "Game ended"; return 3; }
+    return 1
 }
+window=$(t_until 30 "Game's window" _window_of "$pid") || exit 1
 
-newest_frame() { ls "$work/frames" | sort | tail -1; }
+press() { xdotool mousemove --window "$window" 400 300 windowfocus "$window" key --window "$window" "$1" 2>&1; }
+
 pixel() { convert "$work/frames/$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.b)]" info:; }
-# Counts of strongly red and strongly blue pixels of a frame.
+# Counts of strongly red and strongly blue pixels of a frame, every fourth pixel each way.
 colour_counts() {
-    convert "$work/frames/$1" -fx "(r>0.8&&g<0.2&&b<0.2)?1:0" -format "%[fx:int(mean*w*h)]" info:
+    convert "$work/frames/$1" -sample 200x150 -fx "(r>0.8&&g<0.2&&b<0.2)?1:0" -format "%[fx:int(mean*w*h)]" info:
     echo -n " "
-    convert "$work/frames/$1" -fx "(b>0.8&&g<0.2&&r<0.2)?1:0" -format "%[fx:int(mean*w*h)]" info:
+    convert "$work/frames/$1" -sample 200x150 -fx "(b>0.8&&g<0.2&&r<0.2)?1:0" -format "%[fx:int(mean*w*h)]" info:
 }
 
 if [ -n "$expect_failure" ]; then
     # Intro, then logo, then the game screen's start fails and the program ends on its own.
-    for _ in $(seq 150); do
-        kill -0 "$pid" 2>/dev/null || break
+    _ended_on_keys() {
+        t_gone "$pid" >/dev/null && return 0
         press space
         sleep 0.2
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "Game still runs"; exit 1
-    fi
+        t_gone "$pid"
+    }
+    t_step "keys until Game ends by itself"
+    t_until 60 "Game to end by itself" _ended_on_keys
     wait "$pid"
     status=$?
     pid=
-    [ "$status" -eq 0 ] || { echo "exit code $status"; cat "$work/out.log"; exit 1; }
-    [ -f Errors.log ] || { echo "no Errors.log"; exit 1; }
+    [ "$status" -eq 0 ] || t_fail "exit code $status"
+    [ -f Errors.log ] || t_fail "no Errors.log"
     log=$(iconv -f CP1250 -t UTF-8 Errors.log)
     echo "$log"
-    echo "$log" | grep -q "Plik       : game.cpp" || { echo "no entry from game.cpp"; exit 1; }
-    echo "$log" | grep -Eq "Komunikat  : $message" || { echo "message missing: $message"; exit 1; }
+    echo "$log" | grep -q "Plik       : game.cpp" || t_fail "no entry from game.cpp"
+    echo "$log" | grep -Eq "Komunikat  : $message" || t_fail "message missing: $message"
     exit 0
 fi
 
 # Success: press keys until a frame shows the pieces (red and blue picture pixels on the desk).
-built=
-for _ in $(seq 150); do
-    kill -0 "$pid" 2>/dev/null || { echo "Game ended"; cat "$work/out.log"; exit 1; }
-    sleep 0.3
-    frame=$(newest_frame)
-    [ -n "$frame" ] || continue
-    read -r reds blues <<<"$(colour_counts "$frame")"
-    if [ "${reds:-0}" -gt 2000 ] && [ "${blues:-0}" -gt 2000 ]; then
-        built=$frame
-        break
+_board_shows() {
+    t_gone "$pid" >/dev/null && { echo "Game ended"; return 3; }
+    local frame reds blues
+    frame=$(t_newest_frame "$work/frames") || { echo "$frame"; return 1; }
+    read -r reds blues <<<"$(colour_counts "$frame" 2>&1)"
+    if [ "${reds:-0}" -gt 125 ] 2>/dev/null && [ "${blues:-0}" -gt 125 ] 2>/dev/null; then
+        echo "$frame $reds $blues"
+        return 0
     fi
+    echo "$frame: $reds red and $blues blue of 30000 pixels looked at"
     press space
-done
-[ -n "$built" ] || { echo "no frame with the board"; cat "$work/out.log"; exit 1; }
-echo "board in $built: $reds red and $blues blue pixels"
-[ ! -f Errors.log ] || { echo "unexpected Errors.log"; iconv -f CP1250 -t UTF-8 Errors.log; exit 1; }
+    sleep 0.2
+    return 1
+}
+t_step "pass intro and logo until the board shows"
+read -r built reds blues <<<"$(t_until 120 "a frame with the board" _board_shows)"
+[ -n "$built" ] || exit 1
+echo "board in $built: $reds red and $blues blue pixels (every fourth each way)"
+[ ! -f Errors.log ] || t_fail "unexpected Errors.log: $(iconv -f CP1250 -t UTF-8 Errors.log)"
 
 # Tab held: the whole picture, 512 x 384 at (144, 108) in the frame, red above blue on white.
-xdotool keydown --window "$window" Tab
-sleep 1.5
-before=$(newest_frame)
-sleep 1
-frame=$(newest_frame)
-xdotool keyup --window "$window" Tab
-[ "$frame" != "$before" ] || { echo "no new frame while Tab was held"; exit 1; }
-top=$(pixel "$frame" 400 150)
-bottom=$(pixel "$frame" 400 450)
-above=$(pixel "$frame" 400 70)
-echo "picture with Tab in $frame: top $top, bottom $bottom, above $above"
-read -r tr tb <<<"$top"
-read -r br bb <<<"$bottom"
-read -r ar ab <<<"$above"
-[ "$tr" -gt 200 ] && [ "$tb" -lt 60 ] || { echo "top of the picture is not red"; exit 1; }
-[ "$br" -lt 60 ] && [ "$bb" -gt 200 ] || { echo "bottom of the picture is not blue"; exit 1; }
-[ "$ar" -gt 200 ] && [ "$ab" -gt 200 ] || { echo "no white above the picture"; exit 1; }
+t_step "hold Tab until the whole picture shows"
+_whole_picture() {
+    local frame top bottom above tr tb br bb ar ab
+    frame=$(t_newest_frame "$work/frames") || { echo "$frame"; return 1; }
+    top=$(pixel "$frame" 400 150)
+    bottom=$(pixel "$frame" 400 450)
+    above=$(pixel "$frame" 400 70)
+    read -r tr tb <<<"$top"
+    read -r br bb <<<"$bottom"
+    read -r ar ab <<<"$above"
+    echo "$frame: red, blue at the top $top, at the bottom $bottom, above $above"
+    [ "$tr" -gt 200 ] && [ "$tb" -lt 60 ] && [ "$br" -lt 60 ] && [ "$bb" -gt 200 ] && [ "$ar" -gt 200 ] && [ "$ab" -gt 200 ]
+}
+t_run xdotool keydown --window "$window" Tab
+t_until 60 "red above blue on white with Tab held" _whole_picture
+t_run xdotool keyup --window "$window" Tab
 exit 0

@@ -21,6 +21,9 @@ import sys
 import tempfile
 import time
 
+import waiting
+from waiting import fail, step, until
+
 WIDTH, HEIGHT = 800, 600
 PICTURE = 200
 BASE = 28
@@ -139,21 +142,18 @@ class Game:
         self.out = open(os.path.join(work, "out.log"), "wb")
         self.proc = subprocess.Popen(["./Game", "--window", "--new:%s?4" % self.picture], cwd=bin_dir, env=env,
                                      stdout=self.out, stderr=subprocess.STDOUT)
-        self.window = None
-        for _ in range(100):
+        step("wait for Game's window")
+
+        def window():
+            if not self.alive():
+                fail("Game ended with %d" % self.proc.returncode)
             r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)],
                                capture_output=True, text=True)
-            if r.stdout.strip():
-                self.window = r.stdout.split()[0]
-                break
-            if self.proc.poll() is not None:
-                break
-            time.sleep(0.2)
-        if not self.window:
-            raise RuntimeError("no Game window")
+            return (r.stdout.split()[0], None) if r.stdout.strip() else (None, "no window yet")
+        self.window = until(30, "Game's window", window)
 
     def xdo(self, *args):
-        subprocess.run(["xdotool"] + [str(a) for a in args], check=False, capture_output=True)
+        waiting.run("xdotool", *args)
 
     def move(self, x, y):
         self.xdo("mousemove", "--window", self.window, x, y)
@@ -166,31 +166,43 @@ class Game:
     def frame_names(self):
         return sorted(os.listdir(self.frames))
 
-    def latest_frame(self):
-        """The newest frame that is surely complete (the one before the newest file), read after
-        the game has drawn a few more frames."""
-        time.sleep(0.4)
-        names = self.frame_names()
-        for _ in range(20):
-            if len(names) >= 2:
-                break
-            time.sleep(0.2)
-            names = self.frame_names()
-        return names[-2]
+    def whole_frame(self):
+        """The newest frame written to its end (its PNG's IEND chunk), or None."""
+        for name in reversed(self.frame_names()[-2:]):
+            with open(os.path.join(self.frames, name), "rb") as f:
+                f.seek(0, os.SEEK_END)
+                if f.tell() >= 12:
+                    f.seek(-8, os.SEEK_END)
+                    if f.read(4) == b"IEND":
+                        return name
+        return None
+
+    def latest_frame(self, later=6):
+        """A whole frame drawn at least `later` frames after the newest one now: input sent
+        before has been read by then."""
+        now = self.whole_frame()
+        wanted = (int(now[1:-4]) if now else 0) + later
+
+        def check():
+            if not self.alive():
+                fail("Game ended with %d" % self.proc.returncode)
+            name = self.whole_frame()
+            if name and int(name[1:-4]) >= wanted:
+                return name, None
+            return None, "newest whole frame %s" % name
+        return until(30, "frame %d" % wanted, check)
 
     def drag(self, start, delta):
         x, y = start
         self.move(x, y)
-        time.sleep(0.15)
+        self.latest_frame()
         self.xdo("mousedown", "--window", self.window, 1)
-        time.sleep(0.15)
+        self.latest_frame()
         steps = 6
         for i in range(1, steps + 1):
             self.move(x + delta[0] * i // steps, y + delta[1] * i // steps)
-            time.sleep(0.05)
-        time.sleep(0.3)  # let a few frames move the piece to the cursor
+        self.latest_frame()  # the piece follows the cursor
         self.xdo("mouseup", "--window", self.window, 1)
-        time.sleep(0.1)
 
     def alive(self):
         return self.proc.poll() is None
@@ -198,29 +210,28 @@ class Game:
 
 def main():
     game_path = sys.argv[1]
-    if not os.environ.get("DISPLAY"):
-        log("needs a display (run under xvfb-run)")
-        return 1
     work = tempfile.mkdtemp(prefix="play_e2e.")
     game = None
+    display = waiting.OwnDisplay()
     try:
+        display.__enter__()
+        step("start Game")
         game = Game(game_path, work)
 
         # Past the intro and the logo: any key, until a frame shows pieces.
-        found = []
-        for _ in range(120):
+        step("pass intro and logo until pieces show")
+
+        def pieces():
             if not game.alive():
-                raise RuntimeError("Game ended during the start")
+                fail("Game ended with %d" % game.proc.returncode)
             game.key("a")
-            time.sleep(0.3)
-            names = game.frame_names()
-            if len(names) >= 2:
-                found = clusters(read_frame(os.path.join(game.frames, names[-2])))
-                if len(found) >= 2:
-                    break
-        if len(found) < 2:
-            raise RuntimeError("no pieces seen")
+            time.sleep(0.2)
+            name = game.whole_frame()
+            found = clusters(read_frame(os.path.join(game.frames, name))) if name else []
+            return (found, None) if len(found) >= 2 else (None, "%s: %d pieces" % (name, len(found)))
+        found = until(90, "a frame with two pieces or more", pieces)
         log("game screen up,", len(found), "pieces seen")
+        step("drag the pieces together")
 
         # Move the biggest piece so that the picture's origin lies at (54, 54): the whole picture
         # then fits the 308 x 308 board wherever its pieces belong. Every other piece follows it.
@@ -246,39 +257,44 @@ def main():
             log("drag", piece["origin"], "at", grab, "by", delta)
             before = game.frame_names()[-1]
             game.drag(grab, delta)
-            time.sleep(0.5)
+            game.latest_frame(10)  # the drop has been read and drawn
             flash = first_flash(game, before)
             if flash:
                 break
         if flash is None:
-            raise RuntimeError("the puzzle was not solved (no colour flash after a drop)")
+            fail("the puzzle was not solved (no colour flash after a drop)")
         log("flash seen in", flash)
 
         # After three seconds the colours are back and the whole picture lies in one piece.
-        time.sleep(3.5)
-        frame = read_frame(os.path.join(game.frames, game.latest_frame()))
-        if not bar_is_white(frame):
-            raise RuntimeError("the colours did not come back after the flash")
+        step("wait for the colours to come back")
+
+        def settled():
+            name = game.latest_frame(2)
+            frame = read_frame(os.path.join(game.frames, name))
+            if not bar_is_white(frame):
+                return None, "%s: the bar is not white" % name
+            return (frame, None)
+        frame = until(20, "the white bar after the flash", settled)
         found = clusters(frame)
         if len(found) != 1 or abs(found[0]["origin"][0] - target[0]) > 3:
-            raise RuntimeError("the picture is not whole: %s" % [c["origin"] for c in found])
+            fail("the picture is not whole: %s" % [c["origin"] for c in found])
 
         # Leave: Esc asks, the yes button answers.
+        step("leave: Esc, then the yes button")
         game.key("Escape")
-        time.sleep(0.5)
+        game.latest_frame(10)
         game.move(345, 330)
-        time.sleep(0.2)
         game.xdo("click", "--window", game.window, 1)
         try:
-            code = game.proc.wait(timeout=20)
+            code = game.proc.wait(timeout=30 * waiting.SLOWDOWN)
         except subprocess.TimeoutExpired:
-            raise RuntimeError("Game did not end after yes")
+            fail("Game did not end after yes")
         if code != 0:
-            raise RuntimeError("exit code %d" % code)
+            fail("exit code %d" % code)
         log("solved, flashed and left with exit code 0")
         return 0
     except Exception as e:  # report and fail
-        log("FAILED:", e)
+        log("FAILED:", e if isinstance(e, waiting.Failure) else "in step '%s': %r" % (waiting.step_name, e))
         if game:
             game.out.flush()
             with open(os.path.join(work, "out.log"), "rb") as f:
@@ -288,6 +304,7 @@ def main():
         if game and game.alive():
             game.proc.kill()
             game.proc.wait()
+        display.__exit__()
         if os.environ.get("PLAY_E2E_KEEP"):
             log("kept", work)
         else:

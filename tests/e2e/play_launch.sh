@@ -4,13 +4,12 @@
 # program folder, save, quit; started again, the launcher lists the saved game and opens it.
 # On the way: both windows carry the desktop entry's window class, Game's window has an icon.
 set -euo pipefail
-[ -n "${DISPLAY:-}" ] || { echo "needs a display (run under xvfb-run)"; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 source "$here/round_trip.sh"
 
-work=$(mktemp -d /tmp/play_launch.XXXXXX)
-trap 'rt_cleanup; rm -rf "$work"' EXIT
+t_tmp work play_launch
+t_own_display
 bin=$work/bin
 mkdir -p "$bin"
 cp "$1" "$(dirname "$1")/Puzzle" "$bin/"
@@ -22,7 +21,7 @@ convert -size 400x300 xc:red -size 400x300 xc:lime +append \
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$root/desktop/com.tarvenkol.Puzzle.desktop.in")
 has_class() { # window
     local class
-    class=$(xprop -id "$1" WM_CLASS)
+    class=$(t_run xprop -id "$1" WM_CLASS)
     grep -q "\"$wm_class\"\$" <<<"$class" || rt_fail "window class: $class"
 }
 
@@ -31,7 +30,7 @@ rt_launcher bash "$root/scripts/start.sh" "$bin"
 has_class "$rt_dialog"
 rt_new_game kot.png 4
 has_class "$rt_game_window"
-icon=$(xprop -id "$rt_game_window" _NET_WM_ICON)
+icon=$(t_run xprop -id "$rt_game_window" _NET_WM_ICON)
 grep -Eq 'Icon \(48 x 48\)|= 48, 48,' <<<"$icon" || rt_fail "Game's window has no 48 x 48 icon: ${icon:0:200}"
 rt_board
 rt_save "$bin" "kot.png ("

@@ -7,7 +7,7 @@
 # the same folder and repeats the entry on standard error in UTF-8. Then the package is removed
 # again, and the user's saved game and log are still there.
 # Needs root; without it the test is skipped. The package is removed at the end in any case.
-set -euo pipefail
+set -Eeuo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 package=tarvenkol-puzzle
 
@@ -24,22 +24,24 @@ deb=${PACKAGE_TEST_DEB:-$(bash "$root/scripts/package.sh" | tail -1)}
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends
 
-tmp=$(mktemp -d /tmp/package_test.XXXXXX)
+# Steps, waits and the cleanup on every path (tests/e2e/wait.sh); the player's steps.
+source "$root/tests/e2e/round_trip.sh"
+t_tmp tmp package_test
 xvfb=
 installed=
 cleanup() {
-    rt_cleanup 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    t_stop "$xvfb"
     if [ -n "$installed" ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$package" >/dev/null 2>&1 || true
+        DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$package" >/dev/null 2>&1 ||
+            echo "cleanup: removing $package failed" >&2
     fi
-    rm -rf "$tmp"
 }
-trap cleanup EXIT
-trap 'echo "FAIL: line $LINENO of $0 ended with status $?" >&2' ERR
+t_on_exit cleanup
+trap 'echo "FAIL: line $LINENO of $0 ended with status $? in step '"'"'$t_current_step'"'"'" >&2' ERR
 
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$(realpath "$deb")" >/dev/null
+t_step "install $deb"
 installed=1
+t_run env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$(realpath "$deb")" >/dev/null
 entry=/usr/share/applications/com.tarvenkol.Puzzle.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 folder=/usr/lib/$package
@@ -50,14 +52,13 @@ exec 3>"$tmp/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 exec 3>&-
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+t_until 30 "Xvfb to name its display" test -s "$tmp/display"
 export DISPLAY=":$(cat "$tmp/display")"
 unset XAUTHORITY
 
 home=$tmp/home
 mkdir -p "$home/Obrazki" "$tmp/session"
 chmod 755 "$tmp"
-source "$root/tests/e2e/round_trip.sh"
 rt_setup "$tmp/session"
 chmod 777 "$tmp/session" "$rt_frames"
 chmod 666 "$rt_log"
@@ -95,23 +96,23 @@ rt_delete_first "$data/${saved[kot]}"
 [ -f "$data/${saved[pies]}" ] || rt_fail "the other saved game went too"
 
 # Game without a start option starts the launcher in the same folder.
+t_step "Game without a start option"
 rt_launcher as_nobody "$folder/Game"
 cwd=$(readlink "/proc/$(xdotool getwindowpid "$rt_dialog")/cwd")
 [ "$cwd" = "$data" ] || rt_fail "Game started the launcher in $cwd"
 rt_press Escape
-for _ in $(seq 100); do xdotool search --onlyvisible --classname '^Puzzle(\.exe)?$' >/dev/null 2>&1 || break; sleep 0.1; done
+t_until 30 "the launcher's dialog to close" sh -c "! xdotool search --onlyvisible --classname '^Puzzle(\.exe)?\$'"
 
 # A missing picture: the entry in the user's Errors.log and, in UTF-8, on standard error.
+t_step "Game on a missing picture"
 as_nobody "$folder/Game" --window "--new:brak.jpg?4" 2>"$tmp/stderr" >/dev/null &
 started=$!
-rt_game_window=$(rt_window '^TARVENKOL_PUZZLE$') || rt_fail "Game's window does not open"
-rt_game=$(xdotool getwindowpid "$rt_game_window")
-for _ in $(seq 150); do
-    kill -0 "$rt_game" 2>/dev/null || break
-    rt_key x
-    sleep 0.2
-done
-wait "$started"
+rt_game_window=$(rt_window '^TARVENKOL_PUZZLE$')
+rt_game=$(t_run xdotool getwindowpid "$rt_game_window")
+# Intro and logo pass on a key; the start then fails and Game ends by itself.
+_key_until_gone() { _rt_gone "$rt_game" >/dev/null || { xdotool key --window "$rt_game_window" x 2>&1; sleep 0.2; _rt_gone "$rt_game"; }; }
+t_until 60 "Game to end on the missing picture" _key_until_gone
+wait "$started" || t_fail "Game ended with exit code $? on the missing picture"
 rt_game=
 [ -f "$data/Errors.log" ] || rt_fail "no Errors.log in $data"
 log=$(iconv -f CP1250 -t UTF-8 "$data/Errors.log" | tr -d '\r')
@@ -124,8 +125,9 @@ entry = open(sys.argv[1], encoding="utf-8").read().strip("\n")
 sys.exit(0 if entry in open(sys.argv[2], encoding="utf-8").read() else 1)' <(echo "$log") "$tmp/stderr" ||
     rt_fail "standard error lacks the entry: $(cat "$tmp/stderr")"
 
+t_step "remove the package"
 # Removing the package leaves the user's folder alone.
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$package" >/dev/null
+t_run env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$package" >/dev/null
 installed=
 [ ! -e "$folder" ] || rt_fail "$folder is still there after removal"
 [ -f "$data/${saved[pies]}" ] && [ -f "$data/Errors.log" ] || rt_fail "the user's files are gone"

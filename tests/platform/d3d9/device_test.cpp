@@ -20,6 +20,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #else
@@ -652,7 +653,10 @@ TEST_F(D3D9Device, AFrameThatRepeatsTheLastIsShownWithoutBeingDrawnAgain) {
 TEST_F(D3D9Device, EnvironmentAndHooksShapeANewDevice) {
     m_device->Release();
     m_device = nullptr;
-    std::string folder = ::testing::TempDir();
+    // A folder of this run's own: two runs at once must not read each other's frames.
+    std::string pattern = ::testing::TempDir() + "d3d9_dump_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    std::string folder = pattern + "/";
     setenv("D3D9_MAX_TEXTURE_SIZE", "256", 1);
     setenv("D3D9_LOSE_DEVICE_AT_FRAME", "4", 1);
     setenv("D3D9_DUMP_PATH", (folder + "gl%%frame%03d.png").c_str(), 1);
@@ -692,6 +696,7 @@ TEST_F(D3D9Device, EnvironmentAndHooksShapeANewDevice) {
         std::ifstream(folder + name, std::ios::binary).read(signature, 8);
         EXPECT_EQ(std::memcmp(signature, "\x89PNG\r\n\x1a\n", 8), 0) << name;
     }
+    std::filesystem::remove_all(pattern);
 }
 
 TEST(D3D9FramePattern, OnlyOneIntegerConversionReachesPrintf) {

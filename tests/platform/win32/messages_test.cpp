@@ -381,20 +381,20 @@ TEST_F(Messages, SendMessageRunsTheProcedureBeforeReturning) {
 
 TEST_F(Messages, GetMessageWaitsForInputFromAnotherThread) {
     HWND hwnd = Create("DBL_CLASS");
-    std::atomic<bool> waiting{false};
+    std::atomic<bool> motionTaken{false};
     std::thread poster([&] {
-        while (!waiting)
-            std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         Motion(hwnd, 9, 9); // SDL_PushEvent may be called from any thread
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // The posted message only once the motion has been taken, so that the second
+        // GetMessage has nothing to return until this thread posts.
+        while (!motionTaken)
+            std::this_thread::yield();
         PostMessageA(nullptr, WM_USER + 5, 0, 0);
     });
-    waiting = true;
     MSG msg{};
-    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, UINT(WM_MOUSEMOVE));
-    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+    motionTaken = true;
+    EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, UINT(WM_USER + 5));
     poster.join();
 }
