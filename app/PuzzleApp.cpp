@@ -56,7 +56,7 @@ void CPuzzleApp::HandleArgument(const char* argument) {
 }
 
 bool CPuzzleApp::CanStart() {
-    if (m_startRequest.kind == 0) {
+    if (m_startRequest.kind == START_NONE) {
         WinExec("Puzzle.exe", SW_SHOWNORMAL);
         return false;
     }

@@ -30,9 +30,9 @@ void CGame::SetStartRequest(const StartRequest& request) {
 }
 
 void CGame::CreateResources() {
-    if (m_mode == 1)
+    if (m_mode == START_NEW)
         NewGame();
-    else if (m_mode == 2)
+    else if (m_mode == START_OPEN)
         LoadGame();
     m_bar.shownCount = m_board.pieceCount;
 }
@@ -62,13 +62,13 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
     }
 
     m_bar.Update(now, elapsed);
-    if (m_bar.TakeClick(0))
+    if (m_bar.TakeClick(BAR_RAISE))
         RaiseLoosePieces(m_board.pieces, m_view.Dragging());
-    m_view.State().seeThroughToggle = m_bar.buttons[1].pressed;
-    m_view.State().previewToggle = m_bar.buttons[2].pressed;
-    if (m_bar.TakeClick(3))
+    m_view.State().seeThroughToggle = m_bar.buttons[BAR_SEE_THROUGH].pressed;
+    m_view.State().previewToggle = m_bar.buttons[BAR_PREVIEW].pressed;
+    if (m_bar.TakeClick(BAR_SAVE))
         SaveGame();
-    if (m_bar.TakeClick(4))
+    if (m_bar.TakeClick(BAR_QUIT))
         AskQuit();
 
     if (m_panel) {

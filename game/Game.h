@@ -26,7 +26,7 @@ class CGame : public CScene {
     CGame(HWND window, IDirect3DDevice9* device);
     ~CGame() override;
 
-    // Takes kind (1 new game, 2 saved game), path and piece count.
+    // Takes kind (START_NEW or START_OPEN), path and piece count.
     void SetStartRequest(const StartRequest& request);
 
     // Kind 1 builds the board from the picture, kind 2 loads the saved game; both end with the
@@ -81,7 +81,7 @@ class CGame : public CScene {
     // The device's texture limit, at most the largest atlas side.
     int LargestTextureSide() const;
 
-    int32_t m_mode = 0; // 1 new game from a picture, 2 saved game
+    int32_t m_mode = START_NONE; // the start request's kind
     std::string m_path;
     int32_t m_requestedCount = 0;
     Board m_board;
