@@ -143,9 +143,11 @@ void CGame::OnMouseDown(uint32_t x, uint32_t y, int button) {
     m_view.Grab(m_board, fx, fy);
 }
 
+// A left release outside the window ends a drag whatever else it reaches (bar, preview, panel):
+// the piece is dropped where it was last shown, never left in hand.
 void CGame::OnMouseUp(uint32_t x, uint32_t y, int button) {
-    if (Route(Mouse::Up, static_cast<float>(x), static_cast<float>(y)) != Target::Board || button != 0 ||
-        !m_view.EndDrag() || m_board.pieces.empty())
+    const bool board = Route(Mouse::Up, static_cast<float>(x), static_cast<float>(y)) == Target::Board;
+    if (!(board || OutsideFrame(x, y)) || button != 0 || !m_view.EndDrag() || m_board.pieces.empty())
         return;
     std::vector<BoardPiece>& pieces = m_board.pieces;
     const int d = FindSnapTarget(m_board, pieces);

@@ -68,7 +68,8 @@ class CGame : public CScene {
     enum class Mouse { Move, Down, Up };
     enum class Target { Panel, Bar, Board };
     // Hands a mouse event to the panel while one is shown, else to the bar; the board is left
-    // to take it (returned Board) only outside the bar and while the preview is not shown.
+    // to take it (returned Board) only outside the bar and while the preview is not shown (and a
+    // left release outside the window, which always ends a drag).
     Target Route(Mouse event, float x, float y);
 
     void NewGame();

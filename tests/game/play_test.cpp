@@ -4,6 +4,8 @@
 
 #include "platform/linux/Hooks.h"
 
+#include <tuple>
+
 namespace {
 
 using PlayTest = PlayFixture;
@@ -101,6 +103,37 @@ TEST_F(PlayTest, ReleaseOverTheBarKeepsTheDrag) {
     EXPECT_TRUE(View().dragging) << "only the left button drops";
     m_game->OnMouseUp(100, 530, 0);
     EXPECT_FALSE(View().dragging);
+}
+
+// A drag that left the window ends with a left release outside it, whatever the release reaches
+// (the bar, the preview, a panel): the piece stays where it was last shown, out of hand.
+TEST_F(PlayTest, ALeftReleaseOutsideTheWindowAlwaysDrops) {
+    const struct {
+        const char* name;
+        uint32_t key; // pressed before the release; 0 none
+        uint32_t x, y;
+    } cases[] = {{"below, under the bar", 0, 400, 650},
+                 {"left, with the preview", VK_TAB, 0xFFE2, 300},
+                 {"right, under a panel", VK_ESCAPE, 900, 300}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Place({Piece(2, 100, 100, 1)});
+        m_game->OnMouseDown(150, 140, 0);
+        g_cursorX = 400, g_cursorY = 599; // held to the window's edge, on the bar
+        m_game->Update(1000, 0);
+        if (c.key != 0)
+            m_game->OnKeyDown(c.key);
+        m_game->OnMouseUp(c.x, c.y, 2);
+        EXPECT_TRUE(View().dragging) << "only the left button drops";
+        m_game->OnMouseUp(c.x, c.y, 0);
+        EXPECT_FALSE(View().dragging);
+        m_game->GetPanel().reset();
+        m_game->OnKeyUp(c.key);
+        g_cursorX = g_cursorY = 10;
+        m_game->Update(1016, 0);
+        EXPECT_EQ(std::tuple(Pieces()[0].x, Pieces()[0].y, Pieces()[0].joined),
+                  std::tuple(350.0f, 559.0f, 0));
+    }
 }
 
 TEST_F(PlayTest, RightAndMiddleButtonsClickBarButtonsButNeverPick) {
