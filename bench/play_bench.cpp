@@ -66,8 +66,6 @@ struct Display {
         if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                           D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device)))
             return;
-        g_pDevice = device;
-        g_pGfx = &gfx;
         device->SetRenderState(D3DRS_LIGHTING, FALSE);
         device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -75,7 +73,7 @@ struct Display {
         device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         try {
-            gfx.LoadTextures();
+            gfx.LoadTextures(device);
             gfx.CreateTextFont();
         } catch (...) {
             return;
@@ -93,7 +91,7 @@ Display& TheDisplay() {
 // texture of the right size whose texels are left empty: drawing costs the same.
 std::unique_ptr<CGame> MakeBoard(int requested, bool withTexture) {
     Display& d = TheDisplay();
-    auto game = std::make_unique<CGame>(d.window, d.device);
+    auto game = std::make_unique<CGame>(d.window, d.device, &d.gfx);
     srand(12345);
     Board& b = game->GetBoard();
     const RandomSource random = [] { return rand(); };
@@ -128,8 +126,7 @@ void BM_Frame(benchmark::State& state) {
         return;
     }
     CGame* game = Board(static_cast<int>(state.range(0)));
-    g_cursorX = 400;
-    g_cursorY = 300;
+    game->SetCursor(400, 300);
     uint32_t now = 1000;
     auto frame = [&] {
         now += 16;

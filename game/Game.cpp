@@ -14,7 +14,8 @@ template <typename T> void Free(std::vector<T>& v) {
 
 } // namespace
 
-CGame::CGame(HWND window, IDirect3DDevice9* device) : CScene(window, device), m_view(device) {}
+CGame::CGame(HWND window, IDirect3DDevice9* device, CGfx* gfx)
+    : CScene(window, device, gfx), m_view(device, gfx) {}
 
 CGame::~CGame() {
     m_panel.reset();
@@ -81,7 +82,7 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
 
     if (!m_solved)
         m_board.playTime = AdvancePlayClock(m_board.playTime, elapsed);
-    m_view.Step(m_board, elapsed, m_bar.slide);
+    m_view.Step(m_board, elapsed, m_bar.slide, m_cursorX, m_cursorY);
 }
 
 void CGame::OnKeyDown(uint32_t key) {
@@ -181,9 +182,9 @@ D3DCOLOR CGame::GetClearColor() {
 void CGame::Render() {
     m_view.Draw(m_board, m_textures);
     m_bar.shownTime = m_board.playTime;
-    DrawBar(m_bar);
+    DrawBar(m_device, m_gfx, m_bar);
     if (m_panel)
-        DrawPanel(*m_panel);
-    if (g_pGfx)
-        g_pGfx->DrawCursor();
+        DrawPanel(m_device, m_gfx, *m_panel);
+    if (m_gfx)
+        m_gfx->DrawCursor(m_cursorX, m_cursorY);
 }

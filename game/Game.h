@@ -23,7 +23,7 @@ class CPicture;
 
 class CGame : public CScene {
   public:
-    CGame(HWND window, IDirect3DDevice9* device);
+    CGame(HWND window, IDirect3DDevice9* device, CGfx* gfx = nullptr);
     ~CGame() override;
 
     // Takes kind (START_NEW or START_OPEN), path and piece count.

@@ -17,8 +17,7 @@ TEST_F(PlayTest, DragSnapAndTheStackOrderAfterIt) {
     EXPECT_EQ(Order(), (std::vector<int>{0, 4, 2, 1}));
     EXPECT_EQ(std::pair(View().dragOffsetX, View().dragOffsetY), std::pair(50.0f, 40.0f));
 
-    g_cursorX = 455; // piece 1 follows to (405, 206): 5 and 6 off its place beside piece 0
-    g_cursorY = 246;
+    m_game->SetCursor(455, 246); // piece 1 follows to (405, 206): 5 and 6 off its place beside piece 0
     m_game->Update(1000, 16);
     EXPECT_EQ(std::pair(Pieces().back().x, Pieces().back().y), std::pair(405.0f, 206.0f));
 
@@ -33,7 +32,7 @@ TEST_F(PlayTest, DragSnapAndTheStackOrderAfterIt) {
 TEST_F(PlayTest, ADropThatDoesNotSnapClearsOnlyTheDroppedMark) {
     Place({Piece(0, 300, 200, 1), Piece(1, 400, 200, 1)});
     m_game->OnMouseDown(450, 240, 0);
-    g_cursorX = 700;
+    m_game->SetCursor(700, 300);
     m_game->Update(1000, 16);
     m_game->OnMouseUp(700, 240, 0);
     EXPECT_EQ(Order(), (std::vector<int>{0, 1}));
@@ -44,12 +43,11 @@ TEST_F(PlayTest, ADropThatDoesNotSnapClearsOnlyTheDroppedMark) {
 TEST_F(PlayTest, DraggedPieceStaysOnTheBoard) {
     Place({Piece(2, 100, 100)});
     m_game->OnMouseDown(150, 140, 0);
-    g_cursorX = 10;
-    g_cursorY = 30;
+    m_game->SetCursor(10, 30);
     m_game->Update(1000, 0);
     EXPECT_EQ(std::pair(Pieces()[0].x, Pieces()[0].y), std::pair(0.0f, 0.0f));
     m_game->GetBoard().boardWidth = 700;
-    g_cursorX = 790;
+    m_game->SetCursor(790, 30);
     m_game->Update(1000, 0);
     EXPECT_EQ(Pieces()[0].x, 700.0f - 110) << "the last column is 110 wide";
 }
@@ -119,7 +117,7 @@ TEST_F(PlayTest, ALeftReleaseOutsideTheWindowAlwaysDrops) {
         SCOPED_TRACE(c.name);
         Place({Piece(2, 100, 100, 1)});
         m_game->OnMouseDown(150, 140, 0);
-        g_cursorX = 400, g_cursorY = 599; // held to the window's edge, on the bar
+        m_game->SetCursor(400, 599); // held to the window's edge, on the bar
         m_game->Update(1000, 0);
         if (c.key != 0)
             m_game->OnKeyDown(c.key);
@@ -129,7 +127,7 @@ TEST_F(PlayTest, ALeftReleaseOutsideTheWindowAlwaysDrops) {
         EXPECT_FALSE(View().dragging);
         m_game->GetPanel().reset();
         m_game->OnKeyUp(c.key);
-        g_cursorX = g_cursorY = 10;
+        m_game->SetCursor(10, 10);
         m_game->Update(1016, 0);
         EXPECT_EQ(std::tuple(Pieces()[0].x, Pieces()[0].y, Pieces()[0].joined),
                   std::tuple(350.0f, 559.0f, 0));
