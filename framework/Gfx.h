@@ -34,12 +34,12 @@ template <typename T> void ReleaseObject(T*& object) {
 void SetModulateStage(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture,
                       DWORD colourOp = D3DTOP_MODULATE, D3DTEXTUREFILTERTYPE filter = D3DTEXF_LINEAR);
 
-// A quad in triangle-strip order (top-left, bottom-left, top-right, bottom-right), one colour.
-void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, D3DCOLOR colour,
-              float u0, float v0, float u1, float v1);
 // Stage 0 shows the vertex colour alone: no texture, colour the diffuse, no alpha operation.
 void SetDiffuseStage(IDirect3DDevice9* device);
 
+// A quad in triangle-strip order (top-left, bottom-left, top-right, bottom-right), one colour.
+void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, D3DCOLOR colour,
+              float u0, float v0, float u1, float v1);
 // Draws it as two triangles of SCREEN_VERTEX_FVF with the states already set.
 void DrawQuad(IDirect3DDevice9* device, const ScreenVertex (&vertices)[4]);
 
