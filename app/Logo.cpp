@@ -3,19 +3,8 @@
 #include "framework/Gfx.h"
 
 void CLogo::Render() {
-    g_pGfx->DrawLogo();
-}
-
-void CLogo::OnKeyDown(uint32_t) {
-    m_done = true;
-}
-
-void CLogo::OnMouseDown(uint32_t, uint32_t, int) {
-    m_done = true;
-}
-
-int CLogo::GetNextScreen() {
-    return m_done ? SCREEN_GAME : SCREEN_STAY;
+    if (m_gfx)
+        m_gfx->DrawLogo();
 }
 
 D3DCOLOR CLogo::GetClearColor() {

@@ -56,7 +56,7 @@ void CPuzzleApp::HandleArgument(const char* argument) {
 }
 
 bool CPuzzleApp::CanStart() {
-    if (m_startRequest.kind == 0) {
+    if (m_startRequest.kind == START_NONE) {
         WinExec("Puzzle.exe", SW_SHOWNORMAL);
         return false;
     }
@@ -71,8 +71,8 @@ void CPuzzleApp::CreateResources() {
         g_cursorY = point.y;
     }
     if (g_pGfx)
-        g_pGfx->LoadTextures();
-    m_screen = new CIntro(m_window, m_device);
+        g_pGfx->LoadTextures(m_device);
+    Show(new CIntro(m_window, m_device));
     m_screen->CreateResources();
 }
 
@@ -115,7 +115,12 @@ void CPuzzleApp::Update(uint32_t now, uint32_t elapsed) {
     if (code == SCREEN_LOGO || code == SCREEN_GAME)
         SwitchScreen(code);
     else if (code == SCREEN_QUIT)
-        m_quitRequested = true;
+        Quit();
+}
+
+void CPuzzleApp::Show(CScene* screen) {
+    m_screen = screen;
+    m_screen->SetCursor(g_cursorX, g_cursorY);
 }
 
 void CPuzzleApp::SwitchScreen(int code) {
@@ -127,10 +132,10 @@ void CPuzzleApp::SwitchScreen(int code) {
     m_screen = nullptr;
 
     if (code == SCREEN_LOGO) {
-        m_screen = new CLogo(m_window, m_device);
+        Show(new CLogo(m_window, m_device, g_pGfx));
     } else {
-        CGame* game = new CGame(m_window, m_device);
-        m_screen = game;
+        CGame* game = new CGame(m_window, m_device, g_pGfx);
+        Show(game);
         game->SetStartRequest(m_startRequest);
     }
     if (m_resourcesCreated)
@@ -160,7 +165,7 @@ void CPuzzleApp::DrawFps() {
     if (!g_pGfx || !g_pGfx->textFont)
         return;
     char text[32];
-    std::snprintf(text, sizeof text, "FPS: %u", m_framesPerSecond);
+    std::snprintf(text, sizeof text, "FPS: %u", FramesPerSecond());
     RECT rect = {8, 8, m_width - 16, m_height - 16};
     g_pGfx->textFont->Begin();
     g_pGfx->textFont->DrawTextA(text, -1, &rect, 0, 0xFFFFFFFF);
@@ -187,6 +192,7 @@ LRESULT CPuzzleApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             m_screen->OnChar(key);
             break;
         case WM_MOUSEMOVE:
+            m_screen->SetCursor(g_cursorX, g_cursorY);
             m_screen->OnMouseMove(x, y);
             break;
         case WM_LBUTTONDOWN:

@@ -15,13 +15,14 @@ class CPuzzleApp : public CApp {
     // Deletes the CGfx; its textures and font were released by the device teardown.
     ~CPuzzleApp() override;
 
-    // Publishes the device and the cursor position, loads the shared textures, makes the intro.
+    // Publishes the device and the mouse position, loads the shared textures, makes the intro.
     void CreateResources() override;
     // Render states shared by every screen, the text font, then the screen's objects.
     void RestoreDeviceObjects() override;
     void InvalidateDeviceObjects() override;
     void DeleteResources() override;
-    // The screen's frame, then its next-screen code; a switch takes effect before this returns.
+    // The screen's frame, then its next-screen code; a switch takes effect before this returns,
+    // the quit code ends the program as a closed window does (after this frame is shown).
     void Update(uint32_t now, uint32_t elapsed) override;
     void Render() override;
     // Offers input to the current screen, then hands every message on to CApp.
@@ -33,6 +34,8 @@ class CPuzzleApp : public CApp {
 
   protected:
     void SetProgramFolder();
+    // Makes the screen current and hands it the mouse position.
+    void Show(CScene* screen);
     void SwitchScreen(int code);
     void DrawFps();
 

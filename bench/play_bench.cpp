@@ -10,6 +10,7 @@
 #include "game/logic/Scatter.h"
 #include "platform/CRT.h"
 #include "platform/Win32.h"
+#include "tests/platform/d3d9/WindowedParameters.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,20 +55,10 @@ struct Display {
         direct3d = Direct3DCreate9(D3D_SDK_VERSION);
         if (!window || !direct3d)
             return;
-        D3DPRESENT_PARAMETERS pp;
-        std::memset(&pp, 0, sizeof pp);
-        pp.BackBufferWidth = 800;
-        pp.BackBufferHeight = 600;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
+        D3DPRESENT_PARAMETERS pp = WindowedParameters(window);
         if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                           D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device)))
             return;
-        g_pDevice = device;
-        g_pGfx = &gfx;
         device->SetRenderState(D3DRS_LIGHTING, FALSE);
         device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -75,7 +66,7 @@ struct Display {
         device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         try {
-            gfx.LoadTextures();
+            gfx.LoadTextures(device);
             gfx.CreateTextFont();
         } catch (...) {
             return;
@@ -93,7 +84,7 @@ Display& TheDisplay() {
 // texture of the right size whose texels are left empty: drawing costs the same.
 std::unique_ptr<CGame> MakeBoard(int requested, bool withTexture) {
     Display& d = TheDisplay();
-    auto game = std::make_unique<CGame>(d.window, d.device);
+    auto game = std::make_unique<CGame>(d.window, d.device, &d.gfx);
     srand(12345);
     Board& b = game->GetBoard();
     const RandomSource random = [] { return rand(); };
@@ -121,6 +112,16 @@ CGame* Board(int requested) {
     return slot.get();
 }
 
+// One frame as the application makes it.
+void DrawFrame(Display& d, CGame* game, uint32_t now) {
+    game->Update(now, 16);
+    d.device->Clear(0, nullptr, D3DCLEAR_TARGET, game->GetClearColor(), 1.0f, 0);
+    d.device->BeginScene();
+    game->Render();
+    d.device->EndScene();
+    d.device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
 void BM_Frame(benchmark::State& state) {
     Display& d = TheDisplay();
     if (!d.ok) {
@@ -128,23 +129,13 @@ void BM_Frame(benchmark::State& state) {
         return;
     }
     CGame* game = Board(static_cast<int>(state.range(0)));
-    g_cursorX = 400;
-    g_cursorY = 300;
+    game->SetCursor(400, 300);
     uint32_t now = 1000;
-    auto frame = [&] {
-        now += 16;
-        game->Update(now, 16);
-        d.device->Clear(0, nullptr, D3DCLEAR_TARGET, game->GetClearColor(), 1.0f, 0);
-        d.device->BeginScene();
-        game->Render();
-        d.device->EndScene();
-        d.device->Present(nullptr, nullptr, nullptr, nullptr);
-    };
     // The first frames upload the atlas (up to 8192 x 8192 texels): not part of a frame's cost.
     for (int i = 0; i < 3; ++i)
-        frame();
+        DrawFrame(d, game, now += 16);
     for (auto _ : state)
-        frame();
+        DrawFrame(d, game, now += 16);
     state.counters["pieces"] = static_cast<double>(game->GetBoard().pieceCount);
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
@@ -163,15 +154,8 @@ void BM_FrameWithoutPieces(benchmark::State& state) {
     std::vector<BoardPiece> kept;
     kept.swap(game->GetBoard().pieces);
     uint32_t now = 1000;
-    for (auto _ : state) {
-        now += 16;
-        game->Update(now, 16);
-        d.device->Clear(0, nullptr, D3DCLEAR_TARGET, game->GetClearColor(), 1.0f, 0);
-        d.device->BeginScene();
-        game->Render();
-        d.device->EndScene();
-        d.device->Present(nullptr, nullptr, nullptr, nullptr);
-    }
+    for (auto _ : state)
+        DrawFrame(d, game, now += 16);
     kept.swap(game->GetBoard().pieces);
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

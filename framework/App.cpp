@@ -257,7 +257,7 @@ int CApp::Run() {
     MSG msg{}; // WM_NULL
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 
-    while (msg.message != WM_QUIT && !m_quitRequested) {
+    while (msg.message != WM_QUIT) {
         BOOL received =
             m_active ? PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) : GetMessageA(&msg, nullptr, 0, 0);
         if (received) {
@@ -277,10 +277,16 @@ int CApp::Run() {
     }
 
     DestroyDevice();
-    // Only WM_QUIT carries an exit code. A loop left through quit requested would otherwise
-    // return the parameter of whatever message came last (13 after the Enter key that answered
-    // the quit question).
-    return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
+    return static_cast<int>(msg.wParam);
+}
+
+void CApp::Quit() {
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    ReleaseObject(m_direct3d);
+    OnClose();
+    PostQuitMessage(0);
 }
 
 LRESULT CApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -301,9 +307,7 @@ LRESULT CApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case WM_CLOSE:
-        ReleaseObject(m_direct3d);
-        OnClose();
-        PostQuitMessage(0);
+        Quit();
         return 0;
     case WM_ENTERMENULOOP:
     case WM_ENTERSIZEMOVE:

@@ -31,12 +31,12 @@ class CApp {
     virtual void InvalidateDeviceObjects() {}
     // At shutdown: releases what CreateResources made.
     virtual void DeleteResources() {}
-    // On WM_CLOSE.
+    // Once, when the program starts to end (Quit): what every end must do.
     virtual void OnClose() {}
-    // Releases the Direct3D object if the loop ended without WM_CLOSE (the quit request).
+    // Releases the Direct3D object if the program ended without Quit (no loop ran).
     virtual ~CApp();
 
-    // The message loop: returns the wParam of the last message read, after DestroyDevice.
+    // The message loop: returns the exit code of WM_QUIT, after DestroyDevice.
     virtual int Run();
     virtual LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // One command-line argument: "-w" / "--window" selects windowed mode; the rest is ignored.
@@ -46,6 +46,9 @@ class CApp {
 
     // True when window and device exist and Run may follow; false when CanStart refused.
     bool Init(HINSTANCE instance, const char* commandLine);
+
+    // Frames in the last whole second counted (0 during the first second after a pause).
+    uint32_t FramesPerSecond() const { return m_framesPerSecond; }
 
   protected:
     // Splits the text after the program name into arguments for HandleArgument: blanks outside
@@ -62,6 +65,10 @@ class CApp {
     // Pause counts nest; the program is active exactly when the count is 0, and the frame
     // timing restarts whenever it drops to 0.
     void Pause(bool pause);
+    // The one way the program ends, whoever asks (the window's close request, a failed frame,
+    // a screen's quit): releases the Direct3D object, OnClose, then WM_QUIT ends the loop after
+    // the current frame, and the device is torn down. Later calls do nothing.
+    void Quit();
 
     uint32_t m_lastFrameTime = 0;
     uint32_t m_framesInWindow = 0;
@@ -72,7 +79,7 @@ class CApp {
     bool m_minimized = false;
     bool m_resourcesCreated = false;
     bool m_deviceObjectsReady = false;
-    bool m_quitRequested = false;
+    bool m_quitting = false;
     D3DPRESENT_PARAMETERS m_presentParameters{};
     HWND m_window = nullptr;
     IDirect3D9* m_direct3d = nullptr;

@@ -14,8 +14,9 @@ namespace {
 
 const D3DCOLOR kWhite = 0xFFFFFFFF;
 
-void LoadTexture(const char* path, IDirect3DTexture9** texture, const char* failureText, int line) {
-    HRESULT hr = D3DXCreateTextureFromFileA(g_pDevice, path, texture);
+void LoadTexture(IDirect3DDevice9* device, const char* path, IDirect3DTexture9** texture,
+                 const char* failureText, int line) {
+    HRESULT hr = D3DXCreateTextureFromFileA(device, path, texture);
     if (FAILED(hr)) {
         char message[MAX_PATH];
         std::snprintf(message, sizeof message, "%s%s", failureText, LogPathText(path).c_str());
@@ -37,6 +38,13 @@ void SetModulateStage(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture, 
     device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
     device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
     device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+}
+
+void SetDiffuseStage(IDirect3DDevice9* device) {
+    device->SetTexture(0, nullptr);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
 }
 
 void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, D3DCOLOR colour,
@@ -75,11 +83,13 @@ CTextureLock::~CTextureLock() {
         m_texture->UnlockRect(0);
 }
 
-void CGfx::LoadTextures() {
-    LoadTexture("Gfx\\Kursor.tga", &cursorTexture, "Nie można wczytać kursora z pliku ", 44);
-    LoadTexture("Gfx\\Desktop.jpg", &desktopTexture, "Nie można wczytać obrazu pulpitu z pliku ", 52);
-    LoadTexture("Gfx\\Logo.jpg", &logoTexture, "Nie można wczytać logo z pliku ", 60);
-    LoadTexture("Gfx\\Buttons.png", &buttonsTexture, "Nie można wczytać obrazów przycisków z pliku ", 68);
+void CGfx::LoadTextures(IDirect3DDevice9* device) {
+    m_device = device;
+    LoadTexture(device, "Gfx\\Kursor.tga", &cursorTexture, "Nie można wczytać kursora z pliku ", 44);
+    LoadTexture(device, "Gfx\\Desktop.jpg", &desktopTexture, "Nie można wczytać obrazu pulpitu z pliku ", 52);
+    LoadTexture(device, "Gfx\\Logo.jpg", &logoTexture, "Nie można wczytać logo z pliku ", 60);
+    LoadTexture(device, "Gfx\\Buttons.png", &buttonsTexture, "Nie można wczytać obrazów przycisków z pliku ",
+                68);
 }
 
 void CGfx::ReleaseTextures() {
@@ -90,7 +100,7 @@ void CGfx::ReleaseTextures() {
 }
 
 void CGfx::CreateTextFont() {
-    HRESULT hr = CreateBoldVerdana(g_pDevice, 16, EASTEUROPE_CHARSET, &textFont);
+    HRESULT hr = CreateBoldVerdana(m_device, 16, EASTEUROPE_CHARSET, &textFont);
     if (FAILED(hr))
         throw CError(ERR_DIRECTX, "Nie można utworzyć czcionki", "Gfx.cpp", 80, hr);
 }
@@ -104,8 +114,8 @@ void CGfx::DrawDesktop(float width, float height, float scrollX, float scrollY) 
     ScreenVertex vertices[4];
     MakeQuad(vertices, -scrollX, -scrollY, width - scrollX, height - scrollY, kWhite, 0.0f, 0.0f,
              width * tile, height * tile);
-    SetModulateStage(g_pDevice, desktopTexture);
-    DrawQuad(g_pDevice, vertices);
+    SetModulateStage(m_device, desktopTexture);
+    DrawQuad(m_device, vertices);
 }
 
 void CGfx::DrawLogo() {
@@ -113,19 +123,19 @@ void CGfx::DrawLogo() {
     MakeQuad(vertices, 144.0f, 172.0f, 656.0f, 428.0f, kWhite, 0.0f, 0.25f, 1.0f, 0.75f);
     // The texture's colours alone; the JPEG's alpha is opaque, so modulating it by the white
     // vertices keeps the logo opaque.
-    SetModulateStage(g_pDevice, logoTexture, D3DTOP_SELECTARG1);
-    DrawQuad(g_pDevice, vertices);
+    SetModulateStage(m_device, logoTexture, D3DTOP_SELECTARG1);
+    DrawQuad(m_device, vertices);
 }
 
 void CGfx::DrawTexturedQuad(float left, float top, float right, float bottom, IDirect3DTexture9* texture) {
     ScreenVertex vertices[4];
     MakeQuad(vertices, left, top, right, bottom, kWhite, 0.0f, 0.0f, 1.0f, 1.0f);
-    SetModulateStage(g_pDevice, texture);
-    DrawQuad(g_pDevice, vertices);
+    SetModulateStage(m_device, texture);
+    DrawQuad(m_device, vertices);
 }
 
-void CGfx::DrawCursor() {
-    float x = static_cast<float>(g_cursorX);
-    float y = static_cast<float>(g_cursorY);
-    DrawTexturedQuad(x, y, x + 32.0f, y + 32.0f, cursorTexture);
+void CGfx::DrawCursor(int x, int y) {
+    const float left = static_cast<float>(x);
+    const float top = static_cast<float>(y);
+    DrawTexturedQuad(left, top, left + 32.0f, top + 32.0f, cursorTexture);
 }

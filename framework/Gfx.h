@@ -1,5 +1,6 @@
-// CGfx: the images and the font that several screens share, and the screen-space quads drawn
-// with them. One object per process, reached through g_pGfx; all drawing goes through g_pDevice.
+// The screen-space drawing every screen uses: the vertex, the quad, the texture-stage settings,
+// the font face, a texture lock; and CGfx, the images and the font that several screens share,
+// owned by the application and handed to the screens that draw them.
 #pragma once
 
 #include "platform/D3DX9.h"
@@ -33,6 +34,9 @@ template <typename T> void ReleaseObject(T*& object) {
 void SetModulateStage(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture,
                       DWORD colourOp = D3DTOP_MODULATE, D3DTEXTUREFILTERTYPE filter = D3DTEXF_LINEAR);
 
+// Stage 0 shows the vertex colour alone: no texture, colour the diffuse, no alpha operation.
+void SetDiffuseStage(IDirect3DDevice9* device);
+
 // A quad in triangle-strip order (top-left, bottom-left, top-right, bottom-right), one colour.
 void MakeQuad(ScreenVertex (&vertices)[4], float left, float top, float right, float bottom, D3DCOLOR colour,
               float u0, float v0, float u1, float v1);
@@ -65,11 +69,13 @@ class CTextureLock {
 
 class CGfx {
   public:
-    CGfx() = default;
+    // The device the font and the drawing use (LoadTextures sets it too).
+    explicit CGfx(IDirect3DDevice9* device = nullptr) : m_device(device) {}
     ~CGfx() = default;
 
-    // Throws CError for the first image that cannot be loaded; earlier ones stay loaded.
-    void LoadTextures();
+    // Loads the images with the device, which the font and the drawing then use too. Throws
+    // CError for the first image that cannot be loaded; earlier ones stay loaded.
+    void LoadTextures(IDirect3DDevice9* device);
     void ReleaseTextures();
     void CreateTextFont();
     void ReleaseTextFont();
@@ -78,16 +84,21 @@ class CGfx {
     void DrawDesktop(float width, float height, float scrollX, float scrollY);
     void DrawLogo();
     void DrawTexturedQuad(float left, float top, float right, float bottom, IDirect3DTexture9* texture);
-    void DrawCursor();
+    // The 32 x 32 cursor with its hot spot, the top-left corner, at client point (x, y).
+    void DrawCursor(int x, int y);
 
     IDirect3DTexture9* cursorTexture = nullptr;
     IDirect3DTexture9* desktopTexture = nullptr;
     IDirect3DTexture9* logoTexture = nullptr;
     IDirect3DTexture9* buttonsTexture = nullptr;
     ID3DXFont* textFont = nullptr;
+
+  private:
+    IDirect3DDevice9* m_device = nullptr;
 };
 
-// Process-wide values maintained by the application.
+// Process-wide values maintained by the application, for the application: the screens are
+// handed what they draw with.
 extern IDirect3DDevice9* g_pDevice;
 extern CGfx* g_pGfx;
 extern int g_cursorX;

@@ -4,11 +4,17 @@
 // interleaving, with InvalidateDeviceObjects / RestoreDeviceObjects around device resets ->
 // InvalidateDeviceObjects -> DeleteResources -> destructor. Input may arrive before the first
 // frame and after the last one.
+//
+// A screen draws with what it is handed, never with the process-wide values: the device, the
+// shared images and font (CGfx) and the mouse position, which the application sets when it makes
+// the screen and before every OnMouseMove.
 #pragma once
 
 #include "platform/Direct3D9.h"
 
 #include <cstdint>
+
+class CGfx;
 
 // Next-screen codes returned by GetNextScreen.
 enum {
@@ -20,8 +26,13 @@ enum {
 
 class CScene {
   public:
-    CScene(HWND window, IDirect3DDevice9* device) : m_window(window), m_device(device) {}
+    // gfx may be null: then nothing of the shared images and font is drawn.
+    CScene(HWND window, IDirect3DDevice9* device, CGfx* gfx = nullptr)
+        : m_window(window), m_device(device), m_gfx(gfx) {}
     virtual ~CScene() = default;
+
+    // The last mouse position in client pixels.
+    void SetCursor(int x, int y) { m_cursorX = x, m_cursorY = y; }
 
     virtual void CreateResources() {}
     virtual void RestoreDeviceObjects() {}
@@ -34,7 +45,7 @@ class CScene {
     virtual void OnKeyDown(uint32_t key) { (void)key; }
     virtual void OnKeyUp(uint32_t key) { (void)key; }
     virtual void OnChar(uint32_t ch) { (void)ch; }
-    // Client pixels; g_cursorX / g_cursorY are already updated.
+    // Client pixels; the cursor position is already set to them.
     virtual void OnMouseMove(uint32_t x, uint32_t y) { (void)x, (void)y; }
     // button: 0 left, 1 middle, 2 right. Double-click messages are not delivered.
     virtual void OnMouseDown(uint32_t x, uint32_t y, int button) { (void)x, (void)y, (void)button; }
@@ -46,4 +57,26 @@ class CScene {
   protected:
     HWND m_window;
     IDirect3DDevice9* m_device;
+    CGfx* m_gfx;
+    int m_cursorX = 0;
+    int m_cursorY = 0;
+};
+
+// A screen left at the first key or mouse button press (or when it calls Leave): from then on
+// GetNextScreen gives the screen that follows it.
+class CPressToLeave : public CScene {
+  public:
+    CPressToLeave(HWND window, IDirect3DDevice9* device, CGfx* gfx, int next)
+        : CScene(window, device, gfx), m_next(next) {}
+
+    void OnKeyDown(uint32_t) override { Leave(); }
+    void OnMouseDown(uint32_t, uint32_t, int) override { Leave(); }
+    int GetNextScreen() override { return m_left ? m_next : SCREEN_STAY; }
+
+  protected:
+    void Leave() { m_left = true; }
+
+  private:
+    int m_next;
+    bool m_left = false;
 };

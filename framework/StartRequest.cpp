@@ -47,8 +47,8 @@ bool TakeStartOption(const char* argument, StartRequest& request) {
     if (!value)
         return false;
 
-    if (request.kind != 0) {
-        request.kind = 0;
+    if (request.kind != START_NONE) {
+        request.kind = START_NONE;
         return false;
     }
 
@@ -56,7 +56,7 @@ bool TakeStartOption(const char* argument, StartRequest& request) {
         if (*value == '\0')
             return false;
         request.path = value;
-        request.kind = 2;
+        request.kind = START_OPEN;
         return true;
     }
 
@@ -70,6 +70,6 @@ bool TakeStartOption(const char* argument, StartRequest& request) {
         return false;
     request.path.assign(value, question);
     request.pieceCount = count;
-    request.kind = 1;
+    request.kind = START_NEW;
     return true;
 }

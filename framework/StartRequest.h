@@ -2,11 +2,18 @@
 
 #include <string>
 
+// The kinds of start request.
+enum {
+    START_NONE = 0,
+    START_NEW = 1,  // a new puzzle from a picture
+    START_OPEN = 2, // a saved game
+};
+
 // What the command line asks to play.
 struct StartRequest {
-    int kind = 0;       // 0 none, 1 new puzzle from a picture, 2 open a saved game
-    std::string path;   // kind 1: the picture; kind 2: the saved game
-    int pieceCount = 0; // kind 1: the requested number of pieces
+    int kind = START_NONE;
+    std::string path;   // START_NEW: the picture; START_OPEN: the saved game
+    int pieceCount = 0; // START_NEW: the requested number of pieces
 };
 
 // Reads a piece-count text as atoi does (leading white space, an optional sign, the digits up to

@@ -12,14 +12,12 @@ const D3DCOLOR kDarkBlue = 0xFF00007F;
 const D3DCOLOR kShade = 0x60000000;
 
 // A quad that shows only its vertex colour.
-void DrawFlatQuad(float left, float top, float right, float bottom, D3DCOLOR colour) {
+void DrawFlatQuad(IDirect3DDevice9* device, float left, float top, float right, float bottom,
+                  D3DCOLOR colour) {
     ScreenVertex v[4];
     MakeQuad(v, left, top, right, bottom, colour, 0.0f, 0.0f, 0.0f, 0.0f);
-    g_pDevice->SetTexture(0, nullptr);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    g_pDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    g_pDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    DrawQuad(g_pDevice, v);
+    SetDiffuseStage(device);
+    DrawQuad(device, v);
 }
 
 void DrawLabel(ID3DXFont* font, const char* text, LONG left, LONG top, LONG right, LONG bottom, DWORD format,
@@ -28,11 +26,11 @@ void DrawLabel(ID3DXFont* font, const char* text, LONG left, LONG top, LONG righ
     font->DrawTextA(text, -1, &rect, format, colour);
 }
 
-ID3DXFont* TextFont() {
-    return g_pGfx ? g_pGfx->textFont : nullptr;
+ID3DXFont* TextFont(const CGfx* gfx) {
+    return gfx ? gfx->textFont : nullptr;
 }
 
-void DrawButton(const Button& b) {
+void DrawButton(IDirect3DDevice9* device, const CGfx* gfx, const Button& b) {
     const int state = b.pressed ? 1 : (b.hover ? 2 : 0);
     const int col = b.id % 4;
     const int row = 3 * (b.id / 4) + state;
@@ -40,18 +38,18 @@ void DrawButton(const Button& b) {
     MakeQuad(v, b.left, b.top, b.right, b.bottom, kWhite, static_cast<float>(100 * col + 1) / 512.0f,
              static_cast<float>(50 * row + 1) / 512.0f, static_cast<float>(100 * col + 100) / 512.0f,
              static_cast<float>(50 * row + 50) / 512.0f);
-    SetModulateStage(g_pDevice, g_pGfx ? g_pGfx->buttonsTexture : nullptr, D3DTOP_MODULATE, D3DTEXF_NONE);
-    DrawQuad(g_pDevice, v);
+    SetModulateStage(device, gfx ? gfx->buttonsTexture : nullptr, D3DTOP_MODULATE, D3DTEXF_NONE);
+    DrawQuad(device, v);
 }
 
 } // namespace
 
-void DrawBar(const ButtonBar& bar) {
+void DrawBar(IDirect3DDevice9* device, const CGfx* gfx, const ButtonBar& bar) {
     if (!(bar.slide > 0.0f))
         return;
-    DrawFlatQuad(0.0f, 600.0f - bar.slide, 800.0f, 600.0f, kWhite);
+    DrawFlatQuad(device, 0.0f, 600.0f - bar.slide, 800.0f, 600.0f, kWhite);
 
-    if (ID3DXFont* font = TextFont()) {
+    if (ID3DXFont* font = TextFont(gfx)) {
         const LONG top = 600 - static_cast<LONG>(2.0f * bar.slide - 60.0f);
         const std::string clock = FormatClock(bar.shownTime);
         const std::string count = std::to_string(bar.shownCount);
@@ -62,11 +60,11 @@ void DrawBar(const ButtonBar& bar) {
     }
 
     for (const Button& b : bar.buttons)
-        DrawButton(b);
+        DrawButton(device, gfx, b);
 
     if (!bar.tooltip.empty()) {
-        DrawFlatQuad(0.0f, 580.0f - bar.slide, 800.0f, 600.0f - bar.slide, kShade);
-        if (ID3DXFont* font = TextFont()) {
+        DrawFlatQuad(device, 0.0f, 580.0f - bar.slide, 800.0f, 600.0f - bar.slide, kShade);
+        if (ID3DXFont* font = TextFont(gfx)) {
             const LONG shown = static_cast<LONG>(bar.slide);
             DrawLabel(font, bar.tooltip.c_str(), 0, 580 - shown, 799, 600 - shown,
                       DT_NOCLIP | DT_SINGLELINE | DT_VCENTER | DT_RIGHT, kWhite);
@@ -74,14 +72,14 @@ void DrawBar(const ButtonBar& bar) {
     }
 }
 
-void DrawPanel(const MessagePanel& panel) {
-    DrawFlatQuad(200.0f, 225.0f, 600.0f, 375.0f, kWhite);
-    if (ID3DXFont* font = TextFont()) {
+void DrawPanel(IDirect3DDevice9* device, const CGfx* gfx, const MessagePanel& panel) {
+    DrawFlatQuad(device, 200.0f, 225.0f, 600.0f, 375.0f, kWhite);
+    if (ID3DXFont* font = TextFont(gfx)) {
         font->Begin();
         DrawLabel(font, panel.text.c_str(), 210, 235, 590, 295, DT_CENTER | DT_VCENTER | DT_WORDBREAK,
                   kBlack);
         font->End();
     }
     for (const auto& b : panel.buttons)
-        DrawButton(*b);
+        DrawButton(device, gfx, *b);
 }

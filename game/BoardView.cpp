@@ -42,23 +42,23 @@ void CBoardView::OnKey(uint32_t key, bool down) {
     }
 }
 
-void CBoardView::Step(Board& board, uint32_t elapsed, float barSlide) {
+void CBoardView::Step(Board& board, uint32_t elapsed, float barSlide, int cursorX, int cursorY) {
     ScrollKeys keys;
     keys.left = m_state.keyLeft;
     keys.right = m_state.keyRight;
     keys.up = m_state.keyUp;
     keys.down = m_state.keyDown;
     int h = 0, v = 0;
-    ScrollDirection(keys, g_cursorX, g_cursorY, h, v);
+    ScrollDirection(keys, cursorX, cursorY, h, v);
     ScrollStep(m_state.scrollX, m_state.scrollY, h, v, elapsed, board.boardWidth, board.boardHeight,
                barSlide);
 
     if (m_state.dragging && !board.pieces.empty()) {
         BoardPiece& p = board.pieces.back();
         p.x =
-            ClampDragCoordinate(static_cast<float>(g_cursorX) + m_state.scrollX - m_state.dragOffsetX,
+            ClampDragCoordinate(static_cast<float>(cursorX) + m_state.scrollX - m_state.dragOffsetX,
                                 board.boardWidth - static_cast<float>(board.columnWidth(board.ColumnOf(p))));
-        p.y = ClampDragCoordinate(static_cast<float>(g_cursorY) + m_state.scrollY - m_state.dragOffsetY,
+        p.y = ClampDragCoordinate(static_cast<float>(cursorY) + m_state.scrollY - m_state.dragOffsetY,
                                   board.boardHeight - static_cast<float>(board.rowHeight(board.RowOf(p))));
     }
 }
@@ -88,8 +88,8 @@ void CBoardView::Draw(const Board& board, const BoardTextures& textures) const {
         DrawThumbnail(textures.thumbnail);
         return;
     }
-    if (g_pGfx)
-        g_pGfx->DrawDesktop(board.boardWidth, board.boardHeight, m_state.scrollX, m_state.scrollY);
+    if (m_gfx)
+        m_gfx->DrawDesktop(board.boardWidth, board.boardHeight, m_state.scrollX, m_state.scrollY);
     const size_t count = board.pieces.size();
     const size_t loose = m_state.dragging && count > 0 ? count - 1 : count;
     for (size_t i = 0; i < loose; ++i)

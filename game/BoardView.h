@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class CGfx;
+
 // The two textures made from the picture, both A8R8G8B8 in the managed pool, owned.
 struct BoardTextures {
     IDirect3DTexture9* puzzle = nullptr;    // the piece atlas, atlasSize a side
@@ -30,7 +32,8 @@ struct ViewState {
 
 class CBoardView {
   public:
-    explicit CBoardView(IDirect3DDevice9* device) : m_device(device) {}
+    // The desk is drawn with gfx; without it (null) only the pieces are.
+    CBoardView(IDirect3DDevice9* device, CGfx* gfx) : m_device(device), m_gfx(gfx) {}
 
     ViewState& State() { return m_state; }
     bool ShowsPreview() const { return m_state.keyTab || m_state.previewToggle; }
@@ -38,9 +41,9 @@ class CBoardView {
 
     // Arrows, Tab and Ctrl held or let go; other keys are not the view's.
     void OnKey(uint32_t key, bool down);
-    // One frame: scrolls by the held arrows and the cursor at a screen edge, then keeps the
-    // dragged piece under the cursor.
-    void Step(Board& board, uint32_t elapsed, float barSlide);
+    // One frame: scrolls by the held arrows and the cursor (client point) at a screen edge, then
+    // keeps the dragged piece under the cursor.
+    void Step(Board& board, uint32_t elapsed, float barSlide, int cursorX, int cursorY);
     // Starts dragging the topmost piece under screen point (x, y), raised to the top.
     void Grab(Board& board, float x, float y);
     // Ends a drag; false when none was going on.
@@ -55,5 +58,6 @@ class CBoardView {
     void DrawThumbnail(IDirect3DTexture9* thumbnail) const;
 
     IDirect3DDevice9* m_device;
+    CGfx* m_gfx;
     ViewState m_state;
 };

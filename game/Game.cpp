@@ -14,7 +14,8 @@ template <typename T> void Free(std::vector<T>& v) {
 
 } // namespace
 
-CGame::CGame(HWND window, IDirect3DDevice9* device) : CScene(window, device), m_view(device) {}
+CGame::CGame(HWND window, IDirect3DDevice9* device, CGfx* gfx)
+    : CScene(window, device, gfx), m_view(device, gfx) {}
 
 CGame::~CGame() {
     m_panel.reset();
@@ -30,9 +31,9 @@ void CGame::SetStartRequest(const StartRequest& request) {
 }
 
 void CGame::CreateResources() {
-    if (m_mode == 1)
+    if (m_mode == START_NEW)
         NewGame();
-    else if (m_mode == 2)
+    else if (m_mode == START_OPEN)
         LoadGame();
     m_bar.shownCount = m_board.pieceCount;
 }
@@ -62,13 +63,13 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
     }
 
     m_bar.Update(now, elapsed);
-    if (m_bar.TakeClick(0))
+    if (m_bar.TakeClick(BAR_RAISE))
         RaiseLoosePieces(m_board.pieces, m_view.Dragging());
-    m_view.State().seeThroughToggle = m_bar.buttons[1].pressed;
-    m_view.State().previewToggle = m_bar.buttons[2].pressed;
-    if (m_bar.TakeClick(3))
+    m_view.State().seeThroughToggle = m_bar.buttons[BAR_SEE_THROUGH].pressed;
+    m_view.State().previewToggle = m_bar.buttons[BAR_PREVIEW].pressed;
+    if (m_bar.TakeClick(BAR_SAVE))
         SaveGame();
-    if (m_bar.TakeClick(4))
+    if (m_bar.TakeClick(BAR_QUIT))
         AskQuit();
 
     if (m_panel) {
@@ -81,7 +82,7 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
 
     if (!m_solved)
         m_board.playTime = AdvancePlayClock(m_board.playTime, elapsed);
-    m_view.Step(m_board, elapsed, m_bar.slide);
+    m_view.Step(m_board, elapsed, m_bar.slide, m_cursorX, m_cursorY);
 }
 
 void CGame::OnKeyDown(uint32_t key) {
@@ -143,9 +144,11 @@ void CGame::OnMouseDown(uint32_t x, uint32_t y, int button) {
     m_view.Grab(m_board, fx, fy);
 }
 
+// A left release outside the window ends a drag whatever else it reaches (bar, preview, panel):
+// the piece is dropped where it was last shown, never left in hand.
 void CGame::OnMouseUp(uint32_t x, uint32_t y, int button) {
-    if (Route(Mouse::Up, static_cast<float>(x), static_cast<float>(y)) != Target::Board || button != 0 ||
-        !m_view.EndDrag() || m_board.pieces.empty())
+    const bool board = Route(Mouse::Up, static_cast<float>(x), static_cast<float>(y)) == Target::Board;
+    if (!(board || OutsideFrame(x, y)) || button != 0 || !m_view.EndDrag() || m_board.pieces.empty())
         return;
     std::vector<BoardPiece>& pieces = m_board.pieces;
     const int d = FindSnapTarget(m_board, pieces);
@@ -179,9 +182,9 @@ D3DCOLOR CGame::GetClearColor() {
 void CGame::Render() {
     m_view.Draw(m_board, m_textures);
     m_bar.shownTime = m_board.playTime;
-    DrawBar(m_bar);
+    DrawBar(m_device, m_gfx, m_bar);
     if (m_panel)
-        DrawPanel(*m_panel);
-    if (g_pGfx)
-        g_pGfx->DrawCursor();
+        DrawPanel(m_device, m_gfx, *m_panel);
+    if (m_gfx)
+        m_gfx->DrawCursor(m_cursorX, m_cursorY);
 }

@@ -23,10 +23,10 @@ class CPicture;
 
 class CGame : public CScene {
   public:
-    CGame(HWND window, IDirect3DDevice9* device);
+    CGame(HWND window, IDirect3DDevice9* device, CGfx* gfx = nullptr);
     ~CGame() override;
 
-    // Takes kind (1 new game, 2 saved game), path and piece count.
+    // Takes kind (START_NEW or START_OPEN), path and piece count.
     void SetStartRequest(const StartRequest& request);
 
     // Kind 1 builds the board from the picture, kind 2 loads the saved game; both end with the
@@ -68,7 +68,8 @@ class CGame : public CScene {
     enum class Mouse { Move, Down, Up };
     enum class Target { Panel, Bar, Board };
     // Hands a mouse event to the panel while one is shown, else to the bar; the board is left
-    // to take it (returned Board) only outside the bar and while the preview is not shown.
+    // to take it (returned Board) only outside the bar and while the preview is not shown (and a
+    // left release outside the window, which always ends a drag).
     Target Route(Mouse event, float x, float y);
 
     void NewGame();
@@ -81,7 +82,7 @@ class CGame : public CScene {
     // The device's texture limit, at most the largest atlas side.
     int LargestTextureSide() const;
 
-    int32_t m_mode = 0; // 1 new game from a picture, 2 saved game
+    int32_t m_mode = START_NONE; // the start request's kind
     std::string m_path;
     int32_t m_requestedCount = 0;
     Board m_board;

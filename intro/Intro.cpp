@@ -98,7 +98,7 @@ void CIntro::Update(uint32_t now, uint32_t) {
     if (m_startTime == 0)
         m_startTime = now;
     if (now > m_startTime + kDuration)
-        m_finished = true;
+        Leave();
     uint32_t t = now - m_startTime;
 
     void* data = nullptr;
@@ -147,16 +147,4 @@ void CIntro::Render() {
     m_device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ScreenVertex));
     m_device->SetFVF(SCREEN_VERTEX_FVF);
     m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 12);
-}
-
-void CIntro::OnKeyDown(uint32_t) {
-    m_finished = true;
-}
-
-void CIntro::OnMouseDown(uint32_t, uint32_t, int) {
-    m_finished = true;
-}
-
-int CIntro::GetNextScreen() {
-    return m_finished ? SCREEN_LOGO : SCREEN_STAY;
 }

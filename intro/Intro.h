@@ -5,9 +5,9 @@
 // The opening screen: the maker's name and "prezentuje" sliding across a black frame in three
 // copies each while they fade in and out over 7.5 seconds, with the community logo fading in
 // the bottom-right corner. The time-out, any key or any mouse button ends it (next screen: logo).
-class CIntro : public CScene {
+class CIntro : public CPressToLeave {
   public:
-    CIntro(HWND window, IDirect3DDevice9* device) : CScene(window, device) {}
+    CIntro(HWND window, IDirect3DDevice9* device) : CPressToLeave(window, device, nullptr, SCREEN_LOGO) {}
 
     // The vertex buffer of the six text rectangles and the logo texture.
     void CreateResources() override;
@@ -18,9 +18,6 @@ class CIntro : public CScene {
     void Render() override;
     // The first call fixes the start time; every call rewrites the 36 vertices from now.
     void Update(uint32_t now, uint32_t elapsed) override;
-    void OnKeyDown(uint32_t key) override;
-    void OnMouseDown(uint32_t x, uint32_t y, int button) override;
-    int GetNextScreen() override;
 
   private:
     IDirect3DTexture9* m_textTexture = nullptr;
@@ -28,5 +25,4 @@ class CIntro : public CScene {
     IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
     uint32_t m_startTime = 0;
     uint32_t m_currentTime = 0;
-    bool m_finished = false;
 };

@@ -136,8 +136,8 @@ CAtlasComposer::CAtlasComposer(const Board& cut, const RgbView& rgb, int side, i
       m_threads(std::max(threads, 1)) {
     // A piece is scanned in its home cell and a quarter cell on every side, clipped to the area
     // and reaching the area's end in the last row and column.
-    const int qw = cut.cellWidth / 4;
-    const int qh = cut.cellHeight / 4;
+    const int qw = TabMargin(cut.cellWidth);
+    const int qh = TabMargin(cut.cellHeight);
     m_windows.reserve(static_cast<size_t>(cut.columns) * cut.rows);
     for (int r = 0; r < cut.rows; ++r) {
         for (int c = 0; c < cut.columns; ++c) {
@@ -209,8 +209,8 @@ void CAtlasComposer::CountUpTo(int band) {
 
 void CAtlasComposer::ComposeRows(int firstAtlasRow, int begin, int end, uint32_t* out, size_t stride) const {
     const Board& cut = m_cut;
-    const int qw = cut.cellWidth / 4;
-    const int qh = cut.cellHeight / 4;
+    const int qw = TabMargin(cut.cellWidth);
+    const int qh = TabMargin(cut.cellHeight);
     for (int i = begin; i < end; ++i) {
         const int atlasY = firstAtlasRow + i;
         uint32_t* outRow = out + static_cast<size_t>(i) * stride;

@@ -6,7 +6,7 @@
 
 namespace {
 
-const char* const kTooltips[5] = {
+const char* const kTooltips[BAR_BUTTONS] = {
     "Przesuwa puzzle ze spodu na wierzch [Shift]",
     "Pokazuje puzzle półprzezroczyste tak, że widać to co jest pod spodem [Ctrl]",
     "Pokazuje miniaturkę całego układanego obrazka [Tab]",
@@ -14,8 +14,8 @@ const char* const kTooltips[5] = {
     "Pozwala wyłączyć grę [ESC]",
 };
 
-void LayOutBar(Button (&buttons)[5], float slide) {
-    for (int i = 0; i < 5; ++i) {
+void LayOutBar(Button (&buttons)[BAR_BUTTONS], float slide) {
+    for (int i = 0; i < BAR_BUTTONS; ++i) {
         buttons[i].left = static_cast<float>(250 + 110 * i);
         buttons[i].right = static_cast<float>(350 + 110 * i);
         buttons[i].top = 605.0f - slide;

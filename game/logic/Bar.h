@@ -26,6 +26,16 @@ struct Button {
     bool clicked = false;
 };
 
+// The bar's buttons, index = picture id, left to right.
+enum {
+    BAR_RAISE = 0,       // raises the loose pieces (Shift)
+    BAR_SEE_THROUGH = 1, // pieces see-through while held (Ctrl)
+    BAR_PREVIEW = 2,     // the whole picture while held (Tab)
+    BAR_SAVE = 3,
+    BAR_QUIT = 4, // asks first (Esc)
+    BAR_BUTTONS = 5,
+};
+
 struct ButtonBar {
     ButtonBar();
 
@@ -39,7 +49,7 @@ struct ButtonBar {
 
     bool visible = true;
     float slide = 60.0f;
-    Button buttons[5];
+    Button buttons[BAR_BUTTONS];
     std::string tooltip;
     uint64_t shownTime = 0;
     int32_t shownCount = 0;

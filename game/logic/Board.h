@@ -47,6 +47,13 @@ struct Board {
     int RowOf(const BoardPiece& p) const { return p.number / columns; }
 };
 
+// How far a piece may reach past its home cell where it owns a tab, and so the margin it gets
+// around that cell in the atlas and in its quad: a quarter of the cell side (integer division).
+// Every tab the cutting paints stays within it.
+inline int TabMargin(int cellSide) {
+    return cellSide / 4;
+}
+
 // Picture pixels, 3 bytes a pixel (red, green, blue), rows top-down, each exactly 3 * width.
 // The bytes are the image's own, or (for the decoded picture) memory it shares with whoever
 // provided it; either is freed with the last image that holds it.
@@ -58,6 +65,4 @@ struct RgbImage {
     int width = 0;
     int height = 0;
     std::shared_ptr<uint8_t[]> data;
-
-    const uint8_t* Pixel(int x, int y) const { return data.get() + (static_cast<size_t>(y) * width + x) * 3; }
 };

@@ -36,8 +36,9 @@ bool ComputeGrid(int width, int height, int count, Board& grid, std::vector<int>
     grid.pieceCount = grid.columns * grid.rows;
     grid.areaWidth = grid.columns * grid.cellWidth;
     grid.areaHeight = grid.rows * grid.cellHeight;
-    grid.atlasNeedWidth = grid.areaWidth + ((grid.columns - 1) * grid.cellWidth) / 4;
-    grid.atlasNeedHeight = grid.areaHeight + ((grid.rows - 1) * grid.cellHeight) / 4;
+    // The area and a tab margin for every inner grid line, rounded once over all of them.
+    grid.atlasNeedWidth = grid.areaWidth + TabMargin((grid.columns - 1) * grid.cellWidth);
+    grid.atlasNeedHeight = grid.areaHeight + TabMargin((grid.rows - 1) * grid.cellHeight);
     grid.atlasSize = 0;
     for (int k = 0; k <= 15; ++k) {
         const int t = static_cast<int>(std::pow(2.0, k));
@@ -52,17 +53,22 @@ bool ComputeGrid(int width, int height, int count, Board& grid, std::vector<int>
     return true;
 }
 
+namespace {
+
+// Left (or top) edges of count cells of cell pixels: the first at 0, every inner line shifted at
+// random by -cell/8 ... cell/4 - 1 - cell/8, one draw a line, in order.
+void PlaceLines(std::vector<int32_t>& start, int count, int cell, const RandomSource& random) {
+    start.assign(static_cast<size_t>(count), 0);
+    for (int i = 1; i < count; ++i) {
+        start[i] = random() % (cell / 4) + i * cell - cell / 8;
+    }
+}
+
+} // namespace
+
 void PlaceGridLines(Board& grid, const RandomSource& random) {
-    std::vector<int32_t>& colStart = grid.colStart;
-    std::vector<int32_t>& rowStart = grid.rowStart;
-    colStart.assign(static_cast<size_t>(grid.columns), 0);
-    rowStart.assign(static_cast<size_t>(grid.rows), 0);
-    for (int c = 1; c < grid.columns; ++c) {
-        colStart[c] = random() % (grid.cellWidth / 4) + c * grid.cellWidth - grid.cellWidth / 8;
-    }
-    for (int r = 1; r < grid.rows; ++r) {
-        rowStart[r] = random() % (grid.cellHeight / 4) + r * grid.cellHeight - grid.cellHeight / 8;
-    }
+    PlaceLines(grid.colStart, grid.columns, grid.cellWidth, random);
+    PlaceLines(grid.rowStart, grid.rows, grid.cellHeight, random);
 }
 
 void ChooseTabSides(Board& board, const RandomSource& random) {
@@ -102,6 +108,42 @@ void PaintTab(const TabEllipse& e, const Board& grid, uint16_t* ownerMap) {
     }
 }
 
+// The tab of one inner edge, worked out along and across the edge and then put in picture
+// coordinates: a right edge (vertical) runs along y, a bottom edge along x. The edge lies at line
+// across it and runs from `from` to `to` along it; cellAlong is the nominal cell side along it,
+// m the smaller cell side. Draws four numbers in order: the half length a, the focus spread b, the
+// shift's direction and the shift of the centre along the edge.
+TabEllipse MakeTab(bool vertical, int line, float from, float to, int cellAlong, float m, bool ownsTab,
+                   uint16_t owner, const RandomSource& random) {
+    const float a = m / (static_cast<float>(random()) / 32767.0f + 6.0f);
+    const float length = 2.0f * a;
+    const float b = static_cast<float>(random() * 4) / 32767.0f + 3.0f;
+    const float s = (random() % 2 == 0) ? 1.0f : -1.0f;
+    const float centre =
+        static_cast<float>(random()) * cellAlong * s * 0.125f / 32767.0f + (from + to) * 0.5f;
+    // The foci lie 0.4 a beyond the line, on the side the tab pushes into.
+    const float across = ownsTab ? line + 0.4f * a : line - 0.4f * a;
+    const int acrossFrom = ownsTab ? line : line - static_cast<int>(length);
+    const int acrossTo = ownsTab ? line + static_cast<int>(length) : line;
+    const int alongFrom = static_cast<int>(centre - b - a);
+    const int alongTo = static_cast<int>(centre + b + a);
+    TabEllipse e;
+    e.length = length;
+    e.owner = owner;
+    if (vertical) {
+        e.f1x = e.f2x = across;
+        e.f1y = centre + b;
+        e.f2y = centre - b;
+        e.x0 = acrossFrom, e.x1 = acrossTo, e.y0 = alongFrom, e.y1 = alongTo;
+    } else {
+        e.f1y = e.f2y = across;
+        e.f1x = centre - b;
+        e.f2x = centre + b;
+        e.y0 = acrossFrom, e.y1 = acrossTo, e.x0 = alongFrom, e.x1 = alongTo;
+    }
+    return e;
+}
+
 } // namespace
 
 void BuildOwnerMap(Board& grid, const RandomSource& random) {
@@ -134,47 +176,18 @@ void BuildOwnerMap(Board& grid, const RandomSource& random) {
                 if ((right && c == columns - 1) || (!right && r == rows - 1)) {
                     continue;
                 }
-                const float a = m / (static_cast<float>(random()) / 32767.0f + 6.0f);
-                const float length = 2.0f * a;
-                const float b = static_cast<float>(random() * 4) / 32767.0f + 3.0f;
-                const float s = (random() % 2 == 0) ? 1.0f : -1.0f;
                 const bool ownsTab = tabs[edge] == 1;
-                TabEllipse e;
-                e.length = length;
-                if (right) {
-                    const int line = colStart[c + 1];
-                    const float y0 = static_cast<float>(rowStart[r]);
-                    const float y1 = static_cast<float>(r + 1 < rows ? rowStart[r + 1] : grid.areaHeight - 1);
-                    const float cy = static_cast<float>(random()) * grid.cellHeight * s * 0.125f / 32767.0f +
-                                     (y0 + y1) * 0.5f;
-                    const float fx = ownsTab ? line + 0.4f * a : line - 0.4f * a;
-                    e.f1x = fx;
-                    e.f2x = fx;
-                    e.f1y = cy + b;
-                    e.f2y = cy - b;
-                    e.x0 = ownsTab ? line : line - static_cast<int>(length);
-                    e.x1 = ownsTab ? line + static_cast<int>(length) : line;
-                    e.y0 = static_cast<int>(cy - b - a);
-                    e.y1 = static_cast<int>(cy + b + a);
-                    e.owner = static_cast<uint16_t>(ownsTab ? r * columns + c : r * columns + c + 1);
-                } else {
-                    const int line = rowStart[r + 1];
-                    const float x0 = static_cast<float>(colStart[c]);
-                    const float x1 =
-                        static_cast<float>(c + 1 < columns ? colStart[c + 1] : grid.areaWidth - 1);
-                    const float cx = static_cast<float>(random()) * grid.cellWidth * s * 0.125f / 32767.0f +
-                                     (x0 + x1) * 0.5f;
-                    const float fy = ownsTab ? line + 0.4f * a : line - 0.4f * a;
-                    e.f1y = fy;
-                    e.f2y = fy;
-                    e.f1x = cx - b;
-                    e.f2x = cx + b;
-                    e.y0 = ownsTab ? line : line - static_cast<int>(length);
-                    e.y1 = ownsTab ? line + static_cast<int>(length) : line;
-                    e.x0 = static_cast<int>(cx - b - a);
-                    e.x1 = static_cast<int>(cx + b + a);
-                    e.owner = static_cast<uint16_t>(ownsTab ? r * columns + c : (r + 1) * columns + c);
-                }
+                const int self = r * columns + c;
+                const TabEllipse e =
+                    right
+                        ? MakeTab(true, colStart[c + 1], static_cast<float>(rowStart[r]),
+                                  static_cast<float>(r + 1 < rows ? rowStart[r + 1] : grid.areaHeight - 1),
+                                  grid.cellHeight, m, ownsTab,
+                                  static_cast<uint16_t>(ownsTab ? self : self + 1), random)
+                        : MakeTab(false, rowStart[r + 1], static_cast<float>(colStart[c]),
+                                  static_cast<float>(c + 1 < columns ? colStart[c + 1] : grid.areaWidth - 1),
+                                  grid.cellWidth, m, ownsTab,
+                                  static_cast<uint16_t>(ownsTab ? self : self + columns), random);
                 PaintTab(e, grid, ownerMap);
             }
         }

@@ -39,6 +39,23 @@ void MoveToBottom(std::vector<BoardPiece>& pieces, size_t index) {
     std::rotate(pieces.begin(), pieces.begin() + index, pieces.begin() + index + 1);
 }
 
+namespace {
+
+// Along one axis, where D (index iD, cell size sizeD) follows or precedes Q (iQ, sizeQ): turns
+// delta, D's position less Q's, into how far D lies off its place beside Q. False when the two
+// are not next to each other on this axis.
+bool OffFromNeighbour(int iD, int iQ, int sizeQ, int sizeD, float& delta) {
+    if (iD == iQ + 1)
+        delta -= static_cast<float>(sizeQ);
+    else if (iD == iQ - 1)
+        delta += static_cast<float>(sizeD);
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
 int FindSnapTarget(const Board& grid, std::vector<BoardPiece>& pieces) {
     if (pieces.empty())
         return -1;
@@ -52,23 +69,12 @@ int FindSnapTarget(const Board& grid, std::vector<BoardPiece>& pieces) {
         const int rQ = grid.RowOf(q);
         float dx = d.x - q.x;
         float dy = d.y - q.y;
-        if (rD == rQ) {
-            if (cD == cQ + 1)
-                dx -= static_cast<float>(grid.columnWidth(cQ));
-            else if (cD == cQ - 1)
-                dx += static_cast<float>(grid.columnWidth(cD));
-            else
-                continue;
-        } else if (cD == cQ) {
-            if (rD == rQ + 1)
-                dy -= static_cast<float>(grid.rowHeight(rQ));
-            else if (rD == rQ - 1)
-                dy += static_cast<float>(grid.rowHeight(rD));
-            else
-                continue;
-        } else {
+        const bool beside = rD == rQ
+                                ? OffFromNeighbour(cD, cQ, grid.columnWidth(cQ), grid.columnWidth(cD), dx)
+                            : cD == cQ ? OffFromNeighbour(rD, rQ, grid.rowHeight(rQ), grid.rowHeight(rD), dy)
+                                       : false;
+        if (!beside)
             continue;
-        }
         if (dx >= -8.0f && dx <= 8.0f && dy >= -8.0f && dy <= 8.0f) {
             d.x -= dx;
             d.y -= dy;
@@ -166,8 +172,8 @@ PieceQuad ComputePieceQuad(const Board& grid, const BoardPiece& p, float dx, flo
     const int r = grid.RowOf(p);
     const int cw = grid.columnWidth(c);
     const int rh = grid.rowHeight(r);
-    const int tw = grid.cellWidth / 4;
-    const int th = grid.cellHeight / 4;
+    const int tw = TabMargin(grid.cellWidth);
+    const int th = TabMargin(grid.cellHeight);
 
     PieceQuad q;
     q.x0 = p.x + dx;

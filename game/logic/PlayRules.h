@@ -70,6 +70,12 @@ struct PieceQuad {
 PieceQuad ComputePieceQuad(const Board& grid, const BoardPiece& p, float dx, float dy, float scrollX,
                            float scrollY);
 
+// Whether a mouse point (client pixels read as unsigned) lies outside the 800 x 600 frame: only a
+// release can, that of a drag which left the window.
+inline bool OutsideFrame(uint32_t x, uint32_t y) {
+    return x >= 800 || y >= 600;
+}
+
 // Whether any part of the quad can reach the 800 x 600 frame.
 inline bool QuadTouchesView(const PieceQuad& q) {
     return q.x1 >= 0.0f && q.x0 <= 800.0f && q.y1 >= 0.0f && q.y0 <= 600.0f;

@@ -168,7 +168,6 @@ class CRecordingDevice : public d3d9rules::CCounted<IDirect3DDevice9> {
     IDirect3DSurface9* CurrentRenderTarget() const { return m_renderTarget; }
     // The current value of a state, defaults included.
     DWORD RenderState(D3DRENDERSTATETYPE type) const { return m_render.at(type); }
-    IDirect3DBaseTexture9* CurrentTexture() const { return m_texture; }
 
     // IDirect3DDevice9
     HRESULT TestCooperativeLevel() override;

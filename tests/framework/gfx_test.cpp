@@ -17,7 +17,7 @@ class GfxTest : public ::testing::Test {
     void SetUp() override {
         ResetRecording();
         device = new CRecordingDevice();
-        g_pDevice = device;
+        gfx = CGfx(device);
         for (IDirect3DTexture9** texture : {&gfx.cursorTexture, &gfx.desktopTexture, &gfx.logoTexture})
             device->CreateTexture(32, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture, nullptr);
         device->BeginScene();
@@ -27,8 +27,6 @@ class GfxTest : public ::testing::Test {
         gfx.ReleaseTextFont();
         gfx.ReleaseTextures();
         EXPECT_EQ(device->Release(), 0u);
-        g_pDevice = nullptr;
-        g_cursorX = g_cursorY = 0;
     }
 
     CGfx gfx;
@@ -61,13 +59,8 @@ TEST_F(GfxTest, EachQuadSetsItsOwnStatesAndCorners) {
          gfx.logoTexture,
          D3DTOP_MODULATE,
          {{12.5f, 30, 0, 0}, {140, 62, 1, 1}}},
-        {"cursor at the origin",
-         [&] { gfx.DrawCursor(); },
-         gfx.cursorTexture,
-         D3DTOP_MODULATE,
-         {{0, 0, 0, 0}, {32, 32, 1, 1}}},
         {"cursor: 32 pixels from the hot spot, past the frame's edge",
-         [&] { g_cursorX = 790, g_cursorY = 585, gfx.DrawCursor(); },
+         [&] { gfx.DrawCursor(790, 585); },
          gfx.cursorTexture,
          D3DTOP_MODULATE,
          {{790, 585, 0, 0}, {822, 617, 1, 1}}},
@@ -151,7 +144,7 @@ TEST_F(GfxTest, LoadsTheFourImagesInOrderUntilOneIsMissing) {
         test::ScratchFolder folder;
         test::WriteGameImages(folder.Path(), c.file);
         try {
-            gfx.LoadTextures();
+            gfx.LoadTextures(device);
             EXPECT_EQ(c.message, nullptr) << c.file << " loaded";
         } catch (const CError& error) {
             EXPECT_EQ(error.kind, ERR_DIRECTX);

@@ -15,15 +15,13 @@ class PlayFixture : public testing::Test {
   protected:
     void SetUp() override {
         m_device = new CRecordingDevice();
-        g_pDevice = m_device;
-        g_pGfx = &m_gfx;
-        g_cursorX = 400;
-        g_cursorY = 300;
+        m_gfx = CGfx(m_device);
         m_device->CreateTexture(512, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_gfx.buttonsTexture,
                                 nullptr);
         CreateBoldVerdana(m_device, 16, EASTEUROPE_CHARSET, &m_gfx.textFont);
 
-        m_game = new CGame(nullptr, m_device);
+        m_game = new CGame(nullptr, m_device, &m_gfx);
+        m_game->SetCursor(400, 300);
         Board& b = m_game->GetBoard();
         b = ThreeByTwoBoard();
         b.atlasSize = 512;
@@ -42,8 +40,6 @@ class PlayFixture : public testing::Test {
         m_gfx.buttonsTexture->Release();
         m_gfx.textFont = nullptr;
         m_gfx.buttonsTexture = nullptr;
-        g_pGfx = nullptr;
-        g_pDevice = nullptr;
         EXPECT_EQ(m_device->Release(), 0u);
     }
 
@@ -64,8 +60,7 @@ class PlayFixture : public testing::Test {
     }
 
     void MoveCursor(int x, int y) {
-        g_cursorX = x;
-        g_cursorY = y;
+        m_game->SetCursor(x, y);
         m_game->OnMouseMove(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
     }
 

@@ -146,30 +146,16 @@ TEST(BuildOwnerMapTest, TabIsTheEllipseAroundFociBeyondTheEdge) {
     // R = 0 everywhere: a = 100 / 6, b = 3, shift direction +1, centre at the edge's middle
     // (0 + 99) / 2 = 49.5. The left piece owns the tab: foci at x = 100 + 0.4a, y = 49.5 ± 3;
     // the ellipse reaches x = 106.7 + √(a² − b²) ≈ 123.1 and y = 49.5 ± 16.7.
-    const std::vector<uint16_t> left = CutTwoCells(1, {0, 0, 0, 0}), right = CutTwoCells(0, {0, 0, 1, 32767});
-    const std::vector<uint16_t>* map = &left;
-    auto at = [&](int x, int y) { return (*map)[y * 200 + x]; };
-    EXPECT_EQ(at(99, 49), 0);
-    EXPECT_EQ(at(100, 49), 0);
-    EXPECT_EQ(at(123, 49), 0);
-    EXPECT_EQ(at(124, 49), 1);
-    EXPECT_EQ(at(107, 34), 0);
-    EXPECT_EQ(at(107, 31), 1);
-    EXPECT_EQ(at(107, 65), 0);
-    EXPECT_EQ(at(107, 68), 1);
-    EXPECT_EQ(at(100, 10), 1);
-    // The right piece owns it, shifted up (odd draw) by the full eighth of a cell: the centre
-    // moves to y = 49.5 − 12.5 = 37 and the foci to x = 100 − 0.4a.
-    map = &right;
-    EXPECT_EQ(at(93, 37), 1);
-    EXPECT_EQ(at(77, 37), 1);
-    EXPECT_EQ(at(76, 37), 0);
-    EXPECT_EQ(at(93, 52), 1);
-    EXPECT_EQ(at(93, 55), 0);
-    EXPECT_EQ(at(99, 49), 1);
-    EXPECT_EQ(at(100, 37), 1);
-    EXPECT_EQ(at(101, 37), 1);
-    EXPECT_EQ(at(99, 60), 0);
+    // Then the right piece owns it, shifted up (odd draw) by the full eighth of a cell: the centre
+    // moves to y = 49.5 − 12.5 = 37 and the foci to x = 100 − 0.4a. Triples: x, y, owner.
+    const std::vector<uint16_t> maps[] = {CutTwoCells(1, {0, 0, 0, 0}), CutTwoCells(0, {0, 0, 1, 32767})};
+    const int pixels[2][27] = {{99, 49,  0,  100, 49,  0,  123, 49,  0,  124, 49,  1,  107, 34,
+                                0,  107, 31, 1,   107, 65, 0,   107, 68, 1,   100, 10, 1},
+                               {93, 37, 1,  77, 37,  1,  76, 37,  0,  93, 52, 1,  93, 55,
+                                0,  99, 49, 1,  100, 37, 1,  101, 37, 1,  99, 60, 0}};
+    for (int owner = 0; owner < 2; ++owner)
+        for (const int* p = pixels[owner]; p < pixels[owner] + 27; p += 3)
+            EXPECT_EQ(maps[owner][p[1] * 200 + p[0]], p[2]) << "x " << p[0] << " y " << p[1];
 }
 
 TEST(BuildOwnerMapTest, SinglePieceHasNoLinesNoTabsAndOwnsEverything) {

@@ -4,6 +4,8 @@
 
 #include "platform/linux/Hooks.h"
 
+#include <tuple>
+
 namespace {
 
 using PlayTest = PlayFixture;
@@ -15,8 +17,7 @@ TEST_F(PlayTest, DragSnapAndTheStackOrderAfterIt) {
     EXPECT_EQ(Order(), (std::vector<int>{0, 4, 2, 1}));
     EXPECT_EQ(std::pair(View().dragOffsetX, View().dragOffsetY), std::pair(50.0f, 40.0f));
 
-    g_cursorX = 455; // piece 1 follows to (405, 206): 5 and 6 off its place beside piece 0
-    g_cursorY = 246;
+    m_game->SetCursor(455, 246); // piece 1 follows to (405, 206): 5 and 6 off its place beside piece 0
     m_game->Update(1000, 16);
     EXPECT_EQ(std::pair(Pieces().back().x, Pieces().back().y), std::pair(405.0f, 206.0f));
 
@@ -31,7 +32,7 @@ TEST_F(PlayTest, DragSnapAndTheStackOrderAfterIt) {
 TEST_F(PlayTest, ADropThatDoesNotSnapClearsOnlyTheDroppedMark) {
     Place({Piece(0, 300, 200, 1), Piece(1, 400, 200, 1)});
     m_game->OnMouseDown(450, 240, 0);
-    g_cursorX = 700;
+    m_game->SetCursor(700, 300);
     m_game->Update(1000, 16);
     m_game->OnMouseUp(700, 240, 0);
     EXPECT_EQ(Order(), (std::vector<int>{0, 1}));
@@ -42,12 +43,11 @@ TEST_F(PlayTest, ADropThatDoesNotSnapClearsOnlyTheDroppedMark) {
 TEST_F(PlayTest, DraggedPieceStaysOnTheBoard) {
     Place({Piece(2, 100, 100)});
     m_game->OnMouseDown(150, 140, 0);
-    g_cursorX = 10;
-    g_cursorY = 30;
+    m_game->SetCursor(10, 30);
     m_game->Update(1000, 0);
     EXPECT_EQ(std::pair(Pieces()[0].x, Pieces()[0].y), std::pair(0.0f, 0.0f));
     m_game->GetBoard().boardWidth = 700;
-    g_cursorX = 790;
+    m_game->SetCursor(790, 30);
     m_game->Update(1000, 0);
     EXPECT_EQ(Pieces()[0].x, 700.0f - 110) << "the last column is 110 wide";
 }
@@ -97,10 +97,39 @@ TEST_F(PlayTest, ReleaseOverTheBarKeepsTheDrag) {
     m_game->OnMouseDown(350, 240, 0);
     m_game->OnMouseUp(100, 570, 0);
     EXPECT_TRUE(View().dragging);
-    m_game->OnMouseUp(100, 530, 2);
-    EXPECT_TRUE(View().dragging) << "only the left button drops";
     m_game->OnMouseUp(100, 530, 0);
     EXPECT_FALSE(View().dragging);
+}
+
+// A drag that left the window ends with a left release outside it, whatever the release reaches
+// (the bar, the preview, a panel): the piece stays where it was last shown, out of hand.
+TEST_F(PlayTest, ALeftReleaseOutsideTheWindowAlwaysDrops) {
+    const struct {
+        const char* name;
+        uint32_t key; // pressed before the release; 0 none
+        uint32_t x, y;
+    } cases[] = {{"below, under the bar", 0, 400, 650},
+                 {"left, with the preview", VK_TAB, 0xFFE2, 300},
+                 {"right, under a panel", VK_ESCAPE, 900, 300}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Place({Piece(2, 100, 100, 1)});
+        m_game->OnMouseDown(150, 140, 0);
+        m_game->SetCursor(400, 599); // held to the window's edge, on the bar
+        m_game->Update(1000, 0);
+        if (c.key != 0)
+            m_game->OnKeyDown(c.key);
+        m_game->OnMouseUp(c.x, c.y, 2);
+        EXPECT_TRUE(View().dragging) << "only the left button drops";
+        m_game->OnMouseUp(c.x, c.y, 0);
+        EXPECT_FALSE(View().dragging);
+        m_game->GetPanel().reset();
+        m_game->OnKeyUp(c.key);
+        m_game->SetCursor(10, 10);
+        m_game->Update(1016, 0);
+        EXPECT_EQ(std::tuple(Pieces()[0].x, Pieces()[0].y, Pieces()[0].joined),
+                  std::tuple(350.0f, 559.0f, 0));
+    }
 }
 
 TEST_F(PlayTest, RightAndMiddleButtonsClickBarButtonsButNeverPick) {

@@ -38,8 +38,6 @@ class SavedBytesTest : public testing::Test {
         fs::current_path(m_dir);
         m_device = new CRecordingDevice();
         g_pDevice = m_device;
-        g_cursorX = 400;
-        g_cursorY = 300;
     }
     void TearDown() override {
         g_pDevice = nullptr;
@@ -83,8 +81,7 @@ TEST_F(SavedBytesTest, NewGameAndContinuedGameSaveTheReferenceBytes) {
         const uint32_t x = static_cast<uint32_t>(top.x) + game.GetBoard().cellWidth / 2;
         const uint32_t y = static_cast<uint32_t>(top.y) + game.GetBoard().cellHeight / 2;
         game.OnMouseDown(x, y, 0);
-        g_cursorX = static_cast<int>(x) + 37;
-        g_cursorY = static_cast<int>(y) + 21;
+        game.SetCursor(static_cast<int>(x) + 37, static_cast<int>(y) + 21);
         game.Update(5000, 16);
         game.OnMouseUp(x + 37, y + 21, 0);
         ASSERT_EQ(game.GetBoard().pieces.back().x, top.x + 37);

@@ -67,14 +67,16 @@ WPARAM MouseKeyFlags() {
 }
 
 // The client point of a mouse message. While a button is held the system keeps reporting the
-// mouse outside the window; a Windows program without mouse capture never sees a point outside
-// its client area, and the low and high words of lParam cannot carry a negative one. Such
-// points are held to the nearest edge of the client area, so a drag that leaves the window
-// still ends with its button release, at the edge.
-LPARAM ClientPoint(HWND hwnd, int wx, int wy) {
+// mouse outside the window. Moves and presses there are held to the nearest edge of the client
+// area, as a Windows program without mouse capture never sees a point outside it. A release
+// outside is reported where it happened, as Windows reports it to a window holding the capture
+// (a negative coordinate in two's complement in its 16-bit word): a drag that leaves the window
+// ends with its release, and the program can tell that release from one on its edge.
+LPARAM ClientPoint(HWND hwnd, int wx, int wy, bool holdToEdge = true) {
     int cx = 0, cy = 0;
     layer::WindowToClient(hwnd, wx, wy, cx, cy);
-    if (const layer::WindowRecord* record = layer::FindWindowRecord(hwnd)) {
+    const layer::WindowRecord* record = holdToEdge ? layer::FindWindowRecord(hwnd) : nullptr;
+    if (record) {
         cx = std::clamp(cx, 0, std::max(record->clientWidth - 1, 0));
         cy = std::clamp(cy, 0, std::max(record->clientHeight - 1, 0));
     }
@@ -195,7 +197,7 @@ void TranslateButton(const SDL_MouseButtonEvent& event) {
     layer::WindowRecord* record = layer::FindWindowRecord(hwnd);
     if (!record)
         return;
-    LPARAM point = ClientPoint(hwnd, event.x, event.y);
+    LPARAM point = ClientPoint(hwnd, event.x, event.y, down);
     UINT message = down ? downMessage : downMessage + 1;
     // Windows makes the second press of a double click a double-click message, only for
     // classes that ask for it; a third press starts over.
@@ -242,26 +244,26 @@ void Pump() {
         Translate(event);
 }
 
+// The first message of the queue that passes the filter, taken out of it when remove is set.
+bool TakeFirst(std::deque<MSG>& queue, MSG& msg, HWND hwnd, UINT filterMin, UINT filterMax, bool remove) {
+    auto it = std::find_if(queue.begin(), queue.end(),
+                           [&](const MSG& m) { return Matches(m, hwnd, filterMin, filterMax); });
+    if (it == queue.end())
+        return false;
+    msg = *it;
+    if (remove)
+        queue.erase(it);
+    return true;
+}
+
 bool Retrieve(MSG& msg, HWND hwnd, UINT filterMin, UINT filterMax, bool remove) {
     {
         std::lock_guard<std::mutex> lock(g_postedMutex);
-        for (auto it = g_posted.begin(); it != g_posted.end(); ++it) {
-            if (Matches(*it, hwnd, filterMin, filterMax)) {
-                msg = *it;
-                if (remove)
-                    g_posted.erase(it);
-                return true;
-            }
-        }
-    }
-    for (auto it = g_input.begin(); it != g_input.end(); ++it) {
-        if (Matches(*it, hwnd, filterMin, filterMax)) {
-            msg = *it;
-            if (remove)
-                g_input.erase(it);
+        if (TakeFirst(g_posted, msg, hwnd, filterMin, filterMax, remove))
             return true;
-        }
     }
+    if (TakeFirst(g_input, msg, hwnd, filterMin, filterMax, remove))
+        return true;
     {
         // WM_QUIT is a flag rather than a queued message and passes every filter.
         std::lock_guard<std::mutex> lock(g_postedMutex);
@@ -376,16 +378,9 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    MSG msg{};
-    msg.hwnd = hwnd;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = GetTickCount();
     {
         std::lock_guard<std::mutex> lock(g_postedMutex);
-        msg.pt = g_cursorScreen;
-        g_posted.push_back(msg);
+        g_posted.push_back(MakeMessage(hwnd, message, wParam, lParam));
     }
     Wake();
     return TRUE;

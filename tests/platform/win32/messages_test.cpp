@@ -274,17 +274,22 @@ TEST_F(Messages, MouseMessagesCarryClientPointsAndKeyFlags) {
     Button(hwnd, SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 3, 4);
     EXPECT_EQ(Next().message, UINT(WM_MBUTTONUP));
 
-    // A drag that leaves the window is reported at the nearest edge of the client area.
+    // A drag that leaves the window moves along the nearest edge of the client area; its
+    // release is reported where it happened, outside.
     Button(hwnd, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, 10);
     Motion(hwnd, -30, -5);
     Motion(hwnd, 900, 650);
     Motion(hwnd, 400, -1);
     Button(hwnd, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, -30, 300);
+    Button(hwnd, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 400, 700);
+    Button(hwnd, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 400, 650);
     EXPECT_MSG(Next(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     EXPECT_MSG(Next(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 0));
     EXPECT_MSG(Next(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(799, 599));
     EXPECT_MSG(Next(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(400, 0));
-    EXPECT_MSG(Next(), WM_LBUTTONUP, 0, MAKELPARAM(0, 300));
+    EXPECT_MSG(Next(), WM_LBUTTONUP, 0, MAKELPARAM(-30, 300));
+    EXPECT_MSG(Next(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 599));
+    EXPECT_MSG(Next(), WM_LBUTTONUP, 0, MAKELPARAM(400, 650));
 }
 
 TEST_F(Messages, SecondPressOfADoubleClickOnlyWithDoubleClickClasses) {
