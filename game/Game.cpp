@@ -2,6 +2,7 @@
 
 #include "framework/Gfx.h"
 #include "game/BarDraw.h"
+#include "game/logic/GzipWriter.h"
 #include "game/logic/PlayRules.h"
 
 namespace {
@@ -30,6 +31,8 @@ void CGame::SetStartRequest(const StartRequest& request) {
 }
 
 void CGame::CreateResources() {
+    // What saves cut off by a kill left in the folder where saves go.
+    RemoveStaleTemporaryFiles(".");
     if (m_mode == 1)
         NewGame();
     else if (m_mode == 2)
@@ -67,7 +70,7 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
     m_view.State().seeThroughToggle = m_bar.buttons[1].pressed;
     m_view.State().previewToggle = m_bar.buttons[2].pressed;
     if (m_bar.TakeClick(3))
-        SaveGame();
+        ShowSaveNotice(SaveGame());
     if (m_bar.TakeClick(4))
         AskQuit();
 

@@ -46,11 +46,13 @@ class CGame : public CScene {
 
     // The saved game's file name: the loaded file, or one made from the picture's name.
     std::string MakeSaveName() const;
-    // Saves to MakeSaveName() and shows the outcome in a notice. The part of the file that never
-    // changes after the start (everything but the fixed fields and the pieces) is taken over,
-    // already compressed, from the file this game last saved or loaded when that file is still
-    // the one at the name.
-    void SaveGame();
+    // Saves to MakeSaveName(); true when the whole file is written and in place. A failure has
+    // left its log entry. The part of the file that never changes after the start (everything
+    // but the fixed fields and the pieces) is taken over, already compressed, from the file this
+    // game last saved or loaded when its bytes there are still the ones then written or read.
+    bool SaveGame();
+    // The notice of a save's outcome, in place of any panel.
+    void ShowSaveNotice(bool saved);
     // Shows the quit question in place of any panel.
     void AskQuit();
 

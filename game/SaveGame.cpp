@@ -103,35 +103,44 @@ std::string CGame::MakeSaveName() const {
 // a complete write, so a failed save never damages the game saved before. Renaming would replace
 // what opening the target for writing refuses, so a read-only file, a folder or anything but a
 // file of data under the target's name fails the save as a file that cannot be created.
-void CGame::SaveGame() {
-    const char* result = "Gra została zapisana";
+bool CGame::SaveGame() {
     try {
         const std::string name = MakeSaveName();
         const DWORD attributes = GetFileAttributesA(name.c_str());
         const DWORD refused = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-        CReplacingGzipFile file(8);
-        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & refused)) ||
-            !file.Open(name, GetCurrentProcessId()))
+        ReplaceResult result = ReplaceResult::CannotOpen;
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & refused)) {
+            std::optional<GzipLender> lender;
+            if (name == m_indexedPath) {
+                const uint64_t pieces = sizeof(BoardPiece) * uint64_t(m_board.pieceCount);
+                lender = GzipLender{name, m_fileIndex, kSaveHeaderBytes, SaveContentSize(m_board) - pieces};
+            }
+            CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
+            GzipIndex written;
+            result = ReplaceGzipFile(
+                name, GetCurrentProcessId(), lender ? &*lender : nullptr,
+                [&](CSaveSink& sink) { WriteSavedGame(sink, m_board, pixels); }, written);
+            if (result == ReplaceResult::Replaced) {
+                m_fileIndex = std::move(written);
+                m_indexedPath = name;
+                return true;
+            }
+        }
+        if (result == ReplaceResult::CannotOpen)
             throw CError(ERR_NORMAL, "Nie można otworzyć pliku aby zapisać grę", kGameLogSource,
                          LINE_SAVE_OPEN, 0);
-        if (name == m_indexedPath) {
-            const uint64_t pieces = sizeof(BoardPiece) * uint64_t(m_board.pieceCount);
-            file.Borrow(name, m_fileIndex, kSaveHeaderBytes, SaveContentSize(m_board) - pieces);
-        }
-        CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
-        WriteSavedGame(file, m_board, pixels);
-        if (!file.Commit())
-            throw CError(ERR_NORMAL, "Błąd zapisu pliku z zapisaną grą", kGameLogSource, LINE_SAVE_WRITE, 0);
-        m_fileIndex = file.Index();
-        m_indexedPath = name;
+        throw CError(ERR_NORMAL, "Błąd zapisu pliku z zapisaną grą", kGameLogSource, LINE_SAVE_WRITE, 0);
     } catch (const CError&) {
-        result = "Błąd podczas zapisywania gry";
     } catch (const std::exception&) {
         // Out of memory or no thread for the compression: logged like any other failed write.
         CError(ERR_NORMAL, "Błąd zapisu pliku z zapisaną grą", kGameLogSource, LINE_SAVE_WRITE, 0);
-        result = "Błąd podczas zapisywania gry";
     }
-    m_panel = std::make_unique<MessagePanel>(PANEL_NOTICE, result);
+    return false;
+}
+
+void CGame::ShowSaveNotice(bool saved) {
+    m_panel = std::make_unique<MessagePanel>(PANEL_NOTICE,
+                                             saved ? "Gra została zapisana" : "Błąd podczas zapisywania gry");
 }
 
 void CGame::LoadGame() {

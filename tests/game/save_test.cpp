@@ -2,6 +2,7 @@
 #include "framework/Error.h"
 #include "framework/Gfx.h"
 #include "game/Game.h"
+#include "game/logic/GzipReader.h"
 #include "game/logic/SaveFile.h"
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
@@ -160,8 +161,7 @@ TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
     // The longest name saves (its temporary file's name is short) and opens again.
     g = NewGame(1, std::string(400, 'x') + ".jpg");
     BuildBoard(*g);
-    g->SaveGame();
-    EXPECT_EQ(g->GetPanel()->text, "Gra została zapisana");
+    EXPECT_TRUE(g->SaveGame());
     auto l = Load(std::string(244, 'x') + " (6).pzz");
     EXPECT_EQ(l->GetBoard().pieces.size(), 6u);
 }
@@ -170,8 +170,10 @@ TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     auto g = NewGame(1, "obrazki/wakacje/a.b.jpg");
     BuildBoard(*g);
     g->GetView().scrollX = 33;
+    // The save button's click saves, and the notice replaces the panel shown.
     g->GetPanel() = std::make_unique<MessagePanel>(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
-    g->SaveGame();
+    g->GetBar().buttons[3].clicked = true;
+    g->Update(0, 0);
     ASSERT_TRUE(g->GetPanel());
     EXPECT_EQ(g->GetPanel()->kind, PANEL_NOTICE);
     EXPECT_EQ(g->GetPanel()->text, "Gra została zapisana");
@@ -234,8 +236,7 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
         g->SetStartRequest(StartRequest{2, c.target, 0});
         m_device->knobs.failLockRect = c.failLock;
         const int entries = GetErrorLogSequence();
-        g->SaveGame();
-        EXPECT_EQ(g->GetPanel()->text, "Błąd podczas zapisywania gry");
+        EXPECT_FALSE(g->SaveGame());
         EXPECT_EQ(GetErrorLogSequence(), entries + 1);
         const std::vector<uint8_t> bytes = FileBytes("Errors.log");
         const std::string log(bytes.begin(), bytes.end());
@@ -244,6 +245,8 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
         EXPECT_NE(entry.find("  Komunikat  : " + std::string(c.message) + "\r\n"), std::string::npos);
     }
     m_device->knobs.failLockRect = false;
+    g->ShowSaveNotice(false);
+    EXPECT_EQ(g->GetPanel()->text, "Błąd podczas zapisywania gry");
 
     EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), before);
     EXPECT_EQ(FileBytes("tylko do odczytu.pzz"), before);
@@ -282,6 +285,8 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
         ASSERT_EQ(m_beeps.size(), 1u);
         EXPECT_EQ(m_beeps[0], std::make_pair(DWORD{2000}, DWORD{100}));
     }
+    // A file swapped for a pipe after that check is refused once opened, without waiting.
+    EXPECT_EQ(CGzipFileSource::Open("potok.pzz"), nullptr);
     stop = true;
     while (!stopped) {
         close(open("potok.pzz", O_RDONLY | O_NONBLOCK));
