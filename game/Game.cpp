@@ -3,6 +3,7 @@
 #include "framework/Gfx.h"
 #include "game/BarDraw.h"
 #include "game/logic/GzipWriter.h"
+#include "game/logic/SaveAhead.h"
 #include "game/logic/PlayRules.h"
 
 namespace {
@@ -41,6 +42,7 @@ void CGame::CreateResources() {
 }
 
 void CGame::DeleteResources() {
+    m_saveAhead.reset(); // it reads the maps freed below
     Free(m_board.tabMap);
     Free(m_board.ownerMap);
     Free(m_board.colStart);
@@ -64,6 +66,7 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
             m_flashStart = 0;
     }
 
+    SaveAheadStep();
     m_bar.Update(now, elapsed);
     if (m_bar.TakeClick(0))
         RaiseLoosePieces(m_board.pieces, m_view.Dragging());

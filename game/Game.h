@@ -20,6 +20,7 @@
 #include <string>
 
 class CPicture;
+class CSaveAhead;
 
 class CGame : public CScene {
   public:
@@ -53,6 +54,11 @@ class CGame : public CScene {
     bool SaveGame();
     // The notice of a save's outcome, in place of any panel.
     void ShowSaveNotice(bool saved);
+    // Once a frame: once the board has been shown, a new game's unchanging part is compressed in
+    // the background for its first save (game/logic/SaveAhead.h); this hands it the pixels.
+    void SaveAheadStep();
+    // The background work is done: the first save lends all of it.
+    bool SaveAheadDone() const;
     // Shows the quit question in place of any panel.
     void AskQuit();
 
@@ -97,4 +103,6 @@ class CGame : public CScene {
     // Where the file this game last saved or loaded can be entered, and its name.
     GzipIndex m_fileIndex;
     std::string m_indexedPath;
+    std::unique_ptr<CSaveAhead> m_saveAhead;
+    int m_framesBeforeSaveAhead = 2; // the first Update comes before the board is first shown
 };

@@ -6,6 +6,7 @@
 #include "game/logic/GzipWriter.h"
 #include "game/logic/LogLines.h"
 #include "game/logic/GzipReader.h"
+#include "game/logic/SaveAhead.h"
 #include "game/logic/SaveFile.h"
 #include "platform/CRT.h"
 
@@ -114,6 +115,10 @@ bool CGame::SaveGame() {
             if (name == m_indexedPath) {
                 const uint64_t pieces = sizeof(BoardPiece) * uint64_t(m_board.pieceCount);
                 lender = GzipLender{name, m_fileIndex, kSaveHeaderBytes, SaveContentSize(m_board) - pieces};
+            } else if (m_saveAhead) {
+                // What the background has compressed so far; the rest is compressed here.
+                if (const GzipLender* ahead = m_saveAhead->Stop())
+                    lender = *ahead;
             }
             CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
             GzipIndex written;
@@ -123,6 +128,7 @@ bool CGame::SaveGame() {
             if (result == ReplaceResult::Replaced) {
                 m_fileIndex = std::move(written);
                 m_indexedPath = name;
+                m_saveAhead.reset(); // later saves lend from the saved file
                 return true;
             }
         }
@@ -141,6 +147,31 @@ bool CGame::SaveGame() {
 void CGame::ShowSaveNotice(bool saved) {
     m_panel = std::make_unique<MessagePanel>(PANEL_NOTICE,
                                              saved ? "Gra została zapisana" : "Błąd podczas zapisywania gry");
+}
+
+void CGame::SaveAheadStep() {
+    if (!m_saveAhead) {
+        // Only for a game whose file nothing can lend yet, once its board has been shown.
+        if (m_framesBeforeSaveAhead == 0 || --m_framesBeforeSaveAhead > 0 || !m_indexedPath.empty() ||
+            m_board.pieceCount <= 0 || !m_textures.puzzle || !m_textures.thumbnail)
+            return;
+        try {
+            m_saveAhead = std::make_unique<CSaveAhead>(MakeSaveName(), GetCurrentProcessId(), m_board);
+        } catch (const std::exception&) {
+            // No thread or no memory for it: the first save compresses everything itself.
+        }
+        return;
+    }
+    try {
+        CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
+        m_saveAhead->Serve(pixels);
+    } catch (...) {
+        m_saveAhead.reset();
+    }
+}
+
+bool CGame::SaveAheadDone() const {
+    return m_saveAhead && m_saveAhead->Done();
 }
 
 void CGame::LoadGame() {

@@ -75,10 +75,11 @@ struct CGzipFileWriter::Loan {
     }
 };
 
-CGzipFileWriter::CGzipFileWriter(int level)
-    : m_level(level), m_crc(static_cast<uint32_t>(crc32(0L, nullptr, 0))), m_fileCrc(m_crc) {
+CGzipFileWriter::CGzipFileWriter(int level, bool spread)
+    : m_level(level), m_spread(spread), m_crc(static_cast<uint32_t>(crc32(0L, nullptr, 0))),
+      m_fileCrc(m_crc) {
     // One block in flight per core plus one being collected keeps every core busy.
-    m_maxInFlight = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) + 1;
+    m_maxInFlight = spread ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) + 1 : 1;
 }
 
 CGzipFileWriter::~CGzipFileWriter() {
@@ -242,6 +243,8 @@ void CGzipFileWriter::Queue(std::unique_ptr<Block> block, bool last) {
     std::future<void> done;
     if (raw->loan) {
         done = std::async(std::launch::deferred, [] {});
+    } else if (!m_spread) {
+        done = std::async(std::launch::deferred, [raw] { raw->Compress(); });
     } else {
         try {
             done = std::async(std::launch::async, [raw] { raw->Compress(); });
@@ -324,17 +327,24 @@ CReplacingGzipFile::~CReplacingGzipFile() {
     }
 }
 
-bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
-    m_path = path;
+std::string OpenTemporaryBeside(CGzipFileWriter& writer, const std::string& path, unsigned long processId) {
     const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
     // A name left behind by an earlier process with the same id is skipped, never shared.
-    for (int attempt = 0; attempt < 100 && !m_open; ++attempt) {
-        m_temp =
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name =
             folder + "~" + std::to_string(processId) + "-" + std::to_string(g_replacingWriters++) + ".tmp";
-        m_open = m_writer.Open(m_temp, true);
-        if (!m_open && errno != EEXIST)
+        if (writer.Open(name, true))
+            return name;
+        if (errno != EEXIST)
             break;
     }
+    return {};
+}
+
+bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
+    m_path = path;
+    m_temp = OpenTemporaryBeside(m_writer, path, processId);
+    m_open = !m_temp.empty();
     return m_open;
 }
 

@@ -42,7 +42,9 @@ class CGzipFileWriter : public CSaveSink {
   public:
     static constexpr size_t kBlockSize = 1 << 20;
 
-    explicit CGzipFileWriter(int level = 8);
+    // `spread`: blocks are compressed on worker threads, one per core; otherwise each on the
+    // calling thread as it is written.
+    explicit CGzipFileWriter(int level = 8, bool spread = true);
     ~CGzipFileWriter() override; // closes an unfinished file as it stands
 
     // Creates or truncates the file; false if it cannot be opened. With `exclusive` an existing
@@ -79,6 +81,7 @@ class CGzipFileWriter : public CSaveSink {
     void Remember(const uint8_t* data, size_t n);
 
     int m_level;
+    bool m_spread;
     FILE* m_file = nullptr;
     bool m_failed = false;
     std::vector<uint8_t> m_pending; // the content of the block being filled
@@ -124,6 +127,10 @@ class CReplacingGzipFile : public CSaveSink {
     std::string m_path, m_temp;
     bool m_open = false;
 };
+
+// Opens writer on a new file "~<process>-<count>.tmp" in the folder of path, a name no other
+// writer has; returns that name, or an empty one when no file could be made.
+std::string OpenTemporaryBeside(CGzipFileWriter& writer, const std::string& path, unsigned long processId);
 
 // Removes from folder the temporary files "~<process>-<count>.tmp" that processes no longer
 // running left behind (a save cut off by a kill); those of running processes are left to them.

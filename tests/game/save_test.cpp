@@ -205,6 +205,59 @@ TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     EXPECT_EQ(l->GetPanel(), nullptr);
 }
 
+// A new game's unchanging part is compressed in the background into a hidden file, which the
+// first save lends from; the file is the same as one written whole, and nothing is left behind.
+TEST_F(SaveGameTest, TheFirstSaveLendsWhatTheBackgroundCompressed) {
+    auto Hidden = [] {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator("."))
+            if (e.path().extension() == ".tmp")
+                names.insert(e.path().filename().string());
+        return names;
+    };
+    auto Build = [this](const char* picture) {
+        auto g = NewGame(1, picture);
+        BuildBoard(*g);
+        Board& b = g->GetBoard();
+        b.atlasSize = 1024; // 4 MiB of atlas: a range to lend
+        g->GetTextures().puzzle->Release();
+        g->GetTextures().puzzle = PatternTexture(1024, 3);
+        return g;
+    };
+    auto whole = Build("whole.jpg");
+    ASSERT_TRUE(whole->SaveGame());
+    for (bool waitForIt : {true, false}) {
+        SCOPED_TRACE(waitForIt ? "saved after the background work" : "saved during it");
+        auto g = Build("kot.jpg");
+        g->Update(0, 0);
+        EXPECT_TRUE(Hidden().empty()) << "nothing before the board is shown";
+        g->Update(0, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (waitForIt && !g->SaveAheadDone() && std::chrono::steady_clock::now() < deadline) {
+            g->Update(0, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(g->SaveAheadDone(), waitForIt) << "the background work did not end within 60 s";
+        if (waitForIt) {
+            EXPECT_EQ(Hidden().size(), 1u) << "one hidden file, not listed as a saved game";
+        }
+        ASSERT_TRUE(g->SaveGame());
+        EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), FileBytes("whole.jpg (6).pzz"));
+        EXPECT_TRUE(Hidden().empty());
+        std::filesystem::remove("kot.jpg (6).pzz");
+    }
+    // The game ends before saving: its hidden file goes with it.
+    auto g = Build("kot.jpg");
+    g->Update(0, 0);
+    g->Update(0, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Hidden().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(Hidden().size(), 1u) << "no hidden file made within 60 s";
+    g->DeleteResources();
+    EXPECT_TRUE(Hidden().empty());
+}
+
 TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
     auto g = NewGame(1, "kot.jpg");
     BuildBoard(*g);
