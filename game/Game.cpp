@@ -2,6 +2,8 @@
 
 #include "framework/Gfx.h"
 #include "game/BarDraw.h"
+#include "game/logic/GzipWriter.h"
+#include "game/logic/SaveAhead.h"
 #include "game/logic/PlayRules.h"
 
 namespace {
@@ -31,6 +33,8 @@ void CGame::SetStartRequest(const StartRequest& request) {
 }
 
 void CGame::CreateResources() {
+    // What saves cut off by a kill left in the folder where saves go.
+    RemoveStaleTemporaryFiles(".");
     if (m_mode == START_NEW)
         NewGame();
     else if (m_mode == START_OPEN)
@@ -39,6 +43,7 @@ void CGame::CreateResources() {
 }
 
 void CGame::DeleteResources() {
+    m_saveAhead.reset(); // it reads the maps freed below
     Free(m_board.tabMap);
     Free(m_board.ownerMap);
     Free(m_board.colStart);
@@ -62,13 +67,14 @@ void CGame::Update(uint32_t now, uint32_t elapsed) {
             m_flashStart = 0;
     }
 
+    SaveAheadStep();
     m_bar.Update(now, elapsed);
     if (m_bar.TakeClick(BAR_RAISE))
         RaiseLoosePieces(m_board.pieces, m_view.Dragging());
     m_view.State().seeThroughToggle = m_bar.buttons[BAR_SEE_THROUGH].pressed;
     m_view.State().previewToggle = m_bar.buttons[BAR_PREVIEW].pressed;
     if (m_bar.TakeClick(BAR_SAVE))
-        SaveGame();
+        ShowSaveNotice(SaveGame());
     if (m_bar.TakeClick(BAR_QUIT))
         AskQuit();
 

@@ -20,6 +20,7 @@
 #include <string>
 
 class CPicture;
+class CSaveAhead;
 
 class CGame : public CScene {
   public:
@@ -46,11 +47,18 @@ class CGame : public CScene {
 
     // The saved game's file name: the loaded file, or one made from the picture's name.
     std::string MakeSaveName() const;
-    // Saves to MakeSaveName() and shows the outcome in a notice. The part of the file that never
-    // changes after the start (everything but the fixed fields and the pieces) is taken over,
-    // already compressed, from the file this game last saved or loaded when that file is still
-    // the one at the name.
-    void SaveGame();
+    // Saves to MakeSaveName(); true when the whole file is written and in place. A failure has
+    // left its log entry. The part of the file that never changes after the start (everything
+    // but the fixed fields and the pieces) is taken over, already compressed, from the file this
+    // game last saved or loaded when its bytes there are still the ones then written or read.
+    bool SaveGame();
+    // The notice of a save's outcome, in place of any panel.
+    void ShowSaveNotice(bool saved);
+    // Once a frame: once the board has been shown, a new game's unchanging part is compressed in
+    // the background for its first save (game/logic/SaveAhead.h); this hands it the pixels.
+    void SaveAheadStep();
+    // The background work is done: the first save lends all of it.
+    bool SaveAheadDone() const;
     // Shows the quit question in place of any panel.
     void AskQuit();
 
@@ -96,4 +104,6 @@ class CGame : public CScene {
     // Where the file this game last saved or loaded can be entered, and its name.
     GzipIndex m_fileIndex;
     std::string m_indexedPath;
+    std::unique_ptr<CSaveAhead> m_saveAhead;
+    int m_framesBeforeSaveAhead = 2; // the first Update comes before the board is first shown
 };

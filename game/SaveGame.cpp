@@ -6,6 +6,7 @@
 #include "game/logic/GzipWriter.h"
 #include "game/logic/LogLines.h"
 #include "game/logic/GzipReader.h"
+#include "game/logic/SaveAhead.h"
 #include "game/logic/SaveFile.h"
 #include "platform/CRT.h"
 
@@ -79,7 +80,7 @@ class CTexturePixels : public CSavePixels {
 } // namespace
 
 std::string CGame::MakeSaveName() const {
-    if (m_mode == 2)
+    if (m_mode == START_OPEN)
         return m_path;
     char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
     _splitpath(m_path.c_str(), drive, dir, name, ext);
@@ -103,35 +104,74 @@ std::string CGame::MakeSaveName() const {
 // a complete write, so a failed save never damages the game saved before. Renaming would replace
 // what opening the target for writing refuses, so a read-only file, a folder or anything but a
 // file of data under the target's name fails the save as a file that cannot be created.
-void CGame::SaveGame() {
-    const char* result = "Gra została zapisana";
+bool CGame::SaveGame() {
     try {
         const std::string name = MakeSaveName();
         const DWORD attributes = GetFileAttributesA(name.c_str());
         const DWORD refused = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-        CReplacingGzipFile file(8);
-        if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & refused)) ||
-            !file.Open(name, GetCurrentProcessId()))
+        ReplaceResult result = ReplaceResult::CannotOpen;
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & refused)) {
+            std::optional<GzipLender> lender;
+            if (name == m_indexedPath) {
+                const uint64_t pieces = sizeof(BoardPiece) * uint64_t(m_board.pieceCount);
+                lender = GzipLender{name, m_fileIndex, kSaveHeaderBytes, SaveContentSize(m_board) - pieces};
+            } else if (m_saveAhead) {
+                // What the background has compressed so far; the rest is compressed here.
+                if (const GzipLender* ahead = m_saveAhead->Stop())
+                    lender = *ahead;
+            }
+            CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
+            GzipIndex written;
+            result = ReplaceGzipFile(
+                name, GetCurrentProcessId(), lender ? &*lender : nullptr,
+                [&](CSaveSink& sink) { WriteSavedGame(sink, m_board, pixels); }, written);
+            if (result == ReplaceResult::Replaced) {
+                m_fileIndex = std::move(written);
+                m_indexedPath = name;
+                m_saveAhead.reset(); // later saves lend from the saved file
+                return true;
+            }
+        }
+        if (result == ReplaceResult::CannotOpen)
             throw CError(ERR_NORMAL, "Nie można otworzyć pliku aby zapisać grę", kGameLogSource,
                          LINE_SAVE_OPEN, 0);
-        if (name == m_indexedPath) {
-            const uint64_t pieces = sizeof(BoardPiece) * uint64_t(m_board.pieceCount);
-            file.Borrow(name, m_fileIndex, kSaveHeaderBytes, SaveContentSize(m_board) - pieces);
-        }
-        CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
-        WriteSavedGame(file, m_board, pixels);
-        if (!file.Commit())
-            throw CError(ERR_NORMAL, "Błąd zapisu pliku z zapisaną grą", kGameLogSource, LINE_SAVE_WRITE, 0);
-        m_fileIndex = file.Index();
-        m_indexedPath = name;
+        throw CError(ERR_NORMAL, "Błąd zapisu pliku z zapisaną grą", kGameLogSource, LINE_SAVE_WRITE, 0);
     } catch (const CError&) {
-        result = "Błąd podczas zapisywania gry";
     } catch (const std::exception&) {
         // Out of memory or no thread for the compression: logged like any other failed write.
         CError(ERR_NORMAL, "Błąd zapisu pliku z zapisaną grą", kGameLogSource, LINE_SAVE_WRITE, 0);
-        result = "Błąd podczas zapisywania gry";
     }
-    m_panel = std::make_unique<MessagePanel>(PANEL_NOTICE, result);
+    return false;
+}
+
+void CGame::ShowSaveNotice(bool saved) {
+    m_panel = std::make_unique<MessagePanel>(PANEL_NOTICE,
+                                             saved ? "Gra została zapisana" : "Błąd podczas zapisywania gry");
+}
+
+void CGame::SaveAheadStep() {
+    if (!m_saveAhead) {
+        // Only for a game whose file nothing can lend yet, once its board has been shown.
+        if (m_framesBeforeSaveAhead == 0 || --m_framesBeforeSaveAhead > 0 || !m_indexedPath.empty() ||
+            m_board.pieceCount <= 0 || !m_textures.puzzle || !m_textures.thumbnail)
+            return;
+        try {
+            m_saveAhead = std::make_unique<CSaveAhead>(MakeSaveName(), GetCurrentProcessId(), m_board);
+        } catch (const std::exception&) {
+            // No thread or no memory for it: the first save compresses everything itself.
+        }
+        return;
+    }
+    try {
+        CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
+        m_saveAhead->Serve(pixels);
+    } catch (...) {
+        m_saveAhead.reset();
+    }
+}
+
+bool CGame::SaveAheadDone() const {
+    return m_saveAhead && m_saveAhead->Done();
 }
 
 void CGame::LoadGame() {

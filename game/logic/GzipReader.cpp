@@ -1,5 +1,8 @@
 #include "game/logic/GzipReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -32,6 +35,7 @@ struct CGzipFileSource::Stream {
     uint64_t availEnd = 0; // offset in the input of the byte after next + avail
     bool inputDone = false;
     GzipIndex index;
+    uint32_t fileCrc = uint32_t(crc32(0L, nullptr, 0)); // of the file's bytes taken so far
 
     ~Stream() {
         if (inflating)
@@ -66,6 +70,8 @@ struct CGzipFileSource::Stream {
     }
 
     void Take(size_t n) {
+        if (gzip && oneMember)
+            fileCrc = uint32_t(crc32_z(fileCrc, next, n));
         next += n;
         avail -= n;
     }
@@ -119,7 +125,7 @@ struct CGzipFileSource::Stream {
             } else if (rc == Z_OK) {
                 // Between two blocks, on a byte boundary, and not after the last one.
                 if ((z.data_type & (128 | 64 | 7)) == 128 && oneMember)
-                    index.entries.push_back(GzipEntry{z.total_out, Offset(next), uint32_t(z.adler)});
+                    index.entries.push_back(GzipEntry{z.total_out, Offset(next), uint32_t(z.adler), fileCrc});
             } else if (rc != Z_BUF_ERROR) {
                 Fail(kSaveDamagedStream);
             }
@@ -134,10 +140,18 @@ struct CGzipFileSource::Stream {
 };
 
 std::unique_ptr<CGzipFileSource> CGzipFileSource::Open(const std::string& path) {
-    auto stream = std::make_unique<Stream>();
-    stream->file = std::fopen(path.c_str(), "rb");
-    if (!stream->file)
+    // Opened without waiting (a named pipe put under the name would block the open until a
+    // writer came) and kept only when what was opened is a file of data.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
+    struct stat st;
+    auto stream = std::make_unique<Stream>();
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, 0) != 0 ||
+        !(stream->file = fdopen(fd, "rb"))) {
+        close(fd);
+        return nullptr;
+    }
     return std::unique_ptr<CGzipFileSource>(new CGzipFileSource(std::move(stream)));
 }
 

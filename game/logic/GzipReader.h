@@ -12,7 +12,7 @@
 
 class CGzipFileSource : public CSaveSource {
   public:
-    // Null when the file cannot be opened.
+    // Null when the file cannot be opened or is not a file of data (a pipe, a device, a folder).
     static std::unique_ptr<CGzipFileSource> Open(const std::string& path);
     ~CGzipFileSource() override;
     CGzipFileSource(const CGzipFileSource&) = delete;

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <signal.h>
 #include <thread>
 
 namespace {
@@ -63,7 +65,8 @@ struct CGzipFileWriter::Loan {
     FILE* file = nullptr;
     uint64_t from = 0, to = 0;
     uint64_t fileFrom = 0, fileTo = 0;
-    uint32_t crc = 0; // of content [from, to)
+    uint32_t crc = 0;     // of content [from, to)
+    uint32_t fileCrc = 0; // of the file's bytes [fileFrom, fileTo), checked while they are copied
     bool queued = false;
 
     ~Loan() {
@@ -72,10 +75,11 @@ struct CGzipFileWriter::Loan {
     }
 };
 
-CGzipFileWriter::CGzipFileWriter(int level)
-    : m_level(level), m_crc(static_cast<uint32_t>(crc32(0L, nullptr, 0))) {
+CGzipFileWriter::CGzipFileWriter(int level, bool spread)
+    : m_level(level), m_spread(spread), m_crc(static_cast<uint32_t>(crc32(0L, nullptr, 0))),
+      m_fileCrc(m_crc) {
     // One block in flight per core plus one being collected keeps every core busy.
-    m_maxInFlight = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) + 1;
+    m_maxInFlight = spread ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) + 1 : 1;
 }
 
 CGzipFileWriter::~CGzipFileWriter() {
@@ -129,12 +133,18 @@ uint64_t CGzipFileWriter::Borrow(const std::string& path, const GzipIndex& index
     if (!first || !last || last->content <= first->content)
         return 0;
 
+    // A whole file that no longer has its size and last eight bytes is not asked to lend; what
+    // passes this is still checked byte for byte while it is copied.
     auto loan = std::make_unique<Loan>();
     loan->file = std::fopen(path.c_str(), "rb");
+    if (!loan->file || fseeko(loan->file, 0, SEEK_END) != 0)
+        return 0;
+    const off_t size = ftello(loan->file);
     uint8_t trailer[8];
-    if (!loan->file || fseeko(loan->file, 0, SEEK_END) != 0 || ftello(loan->file) != off_t(index.fileSize) ||
-        fseeko(loan->file, -8, SEEK_END) != 0 || std::fread(trailer, 1, 8, loan->file) != 8 ||
-        std::memcmp(trailer, index.trailer, 8) != 0)
+    if (index.fileSize != 0
+            ? size != off_t(index.fileSize) || fseeko(loan->file, -8, SEEK_END) != 0 ||
+                  std::fread(trailer, 1, 8, loan->file) != 8 || std::memcmp(trailer, index.trailer, 8) != 0
+            : size < off_t(last->file))
         return 0;
     loan->from = first->content;
     loan->to = last->content;
@@ -143,6 +153,8 @@ uint64_t CGzipFileWriter::Borrow(const std::string& path, const GzipIndex& index
     // CRC-32 is linear: crc(A B) = shift(crc(A), |B|) ^ crc(B), so crc(B) follows from the CRCs
     // of the two prefixes.
     loan->crc = uint32_t(crc32_combine(first->crc, last->crc, z_off_t(loan->to - loan->from)));
+    loan->fileCrc =
+        uint32_t(crc32_combine(first->fileCrc, last->fileCrc, z_off_t(loan->fileTo - loan->fileFrom)));
     m_loan = std::move(loan);
     return m_loan->to - m_loan->from;
 }
@@ -153,6 +165,7 @@ void CGzipFileWriter::Emit(const void* data, size_t n) {
     if (std::fwrite(data, 1, n, m_file) != n)
         m_failed = true;
     m_fileOffset += n;
+    m_fileCrc = uint32_t(crc32_z(m_fileCrc, static_cast<const Bytef*>(data), n));
 }
 
 void CGzipFileWriter::Remember(const uint8_t* data, size_t n) {
@@ -230,6 +243,8 @@ void CGzipFileWriter::Queue(std::unique_ptr<Block> block, bool last) {
     std::future<void> done;
     if (raw->loan) {
         done = std::async(std::launch::deferred, [] {});
+    } else if (!m_spread) {
+        done = std::async(std::launch::deferred, [raw] { raw->Compress(); });
     } else {
         try {
             done = std::async(std::launch::async, [raw] { raw->Compress(); });
@@ -248,18 +263,24 @@ void CGzipFileWriter::Queue(std::unique_ptr<Block> block, bool last) {
 }
 
 void CGzipFileWriter::Collect(std::unique_ptr<Block> block) {
-    m_index.entries.push_back(GzipEntry{block->content, m_fileOffset, m_crc});
+    m_index.entries.push_back(GzipEntry{block->content, m_fileOffset, m_crc, m_fileCrc});
     if (const Loan* loan = block->loan) {
+        // The lent bytes must be the very bytes the lender's entries describe: a file changed in
+        // its middle (same size, same end) would otherwise make a stream that fails its CRC.
         std::vector<uint8_t> buffer(kBlockSize);
         uint64_t left = loan->fileTo - loan->fileFrom;
-        if (fseeko(loan->file, off_t(loan->fileFrom), SEEK_SET) != 0)
-            m_failed = true;
-        while (left > 0 && !m_failed) {
+        uint32_t copied = uint32_t(crc32(0L, nullptr, 0));
+        bool same = fseeko(loan->file, off_t(loan->fileFrom), SEEK_SET) == 0;
+        while (left > 0 && same && !m_failed) {
             const size_t chunk = size_t(std::min<uint64_t>(left, buffer.size()));
-            if (std::fread(buffer.data(), 1, chunk, loan->file) != chunk)
-                m_failed = true;
+            same = std::fread(buffer.data(), 1, chunk, loan->file) == chunk;
+            copied = uint32_t(crc32_z(copied, buffer.data(), chunk));
             Emit(buffer.data(), chunk);
             left -= chunk;
+        }
+        if (!same || copied != loan->fileCrc) {
+            m_loanRefused = true;
+            m_failed = true;
         }
         m_crc = uint32_t(crc32_combine(m_crc, loan->crc, z_off_t(loan->to - loan->from)));
         return;
@@ -306,18 +327,42 @@ CReplacingGzipFile::~CReplacingGzipFile() {
     }
 }
 
-bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
-    m_path = path;
+std::string OpenTemporaryBeside(CGzipFileWriter& writer, const std::string& path, unsigned long processId) {
     const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
     // A name left behind by an earlier process with the same id is skipped, never shared.
-    for (int attempt = 0; attempt < 100 && !m_open; ++attempt) {
-        m_temp =
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name =
             folder + "~" + std::to_string(processId) + "-" + std::to_string(g_replacingWriters++) + ".tmp";
-        m_open = m_writer.Open(m_temp, true);
-        if (!m_open && errno != EEXIST)
+        if (writer.Open(name, true))
+            return name;
+        if (errno != EEXIST)
             break;
     }
+    return {};
+}
+
+bool CReplacingGzipFile::Open(const std::string& path, unsigned long processId) {
+    m_path = path;
+    m_temp = OpenTemporaryBeside(m_writer, path, processId);
+    m_open = !m_temp.empty();
     return m_open;
+}
+
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        const size_t dash = name.find('-');
+        if (name.size() < 8 || name[0] != '~' || dash == std::string::npos || dash < 2 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0 ||
+            name.find_first_not_of("0123456789", 1) != dash ||
+            name.find_first_not_of("0123456789", dash + 1) != name.size() - 4 || dash + 1 == name.size() - 4)
+            continue;
+        const unsigned long process = std::strtoul(name.c_str() + 1, nullptr, 10);
+        // Signal 0 only asks whether the process exists.
+        if (process > 0 && process <= 0x7fffffff && kill(pid_t(process), 0) != 0 && errno == ESRCH)
+            std::filesystem::remove(entry.path(), error);
+    }
 }
 
 bool CReplacingGzipFile::Commit() {
@@ -330,4 +375,23 @@ bool CReplacingGzipFile::Commit() {
         return false;
     }
     return true;
+}
+
+ReplaceResult ReplaceGzipFile(const std::string& path, unsigned long processId, const GzipLender* lender,
+                              const std::function<void(CSaveSink&)>& produce, GzipIndex& index, int level) {
+    for (bool lend : {lender != nullptr, false}) {
+        CReplacingGzipFile file(level);
+        if (!file.Open(path, processId))
+            return ReplaceResult::CannotOpen;
+        if (lend)
+            file.Borrow(lender->path, lender->index, lender->begin, lender->end);
+        produce(file);
+        if (file.Commit()) {
+            index = file.Index();
+            return ReplaceResult::Replaced;
+        }
+        if (!lend || !file.LoanRefused())
+            break;
+    }
+    return ReplaceResult::WriteFailed;
 }

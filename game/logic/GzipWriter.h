@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -41,7 +42,9 @@ class CGzipFileWriter : public CSaveSink {
   public:
     static constexpr size_t kBlockSize = 1 << 20;
 
-    explicit CGzipFileWriter(int level = 8);
+    // `spread`: blocks are compressed on worker threads, one per core; otherwise each on the
+    // calling thread as it is written.
+    explicit CGzipFileWriter(int level = 8, bool spread = true);
     ~CGzipFileWriter() override; // closes an unfinished file as it stands
 
     // Creates or truncates the file; false if it cannot be opened. With `exclusive` an existing
@@ -49,8 +52,11 @@ class CGzipFileWriter : public CSaveSink {
     bool Open(const std::string& path, bool exclusive = false);
     // Before the first Write: content [begin, end) of this file will be the same as content
     // [begin, end) of the file at `path`, whose entry points are `index`. The file is opened and
-    // kept open until Finish; it lends nothing unless its size and last eight bytes are still
-    // those in `index`. Returns how many content bytes it will lend.
+    // kept open until Finish; a whole file lends nothing unless its size and last eight bytes
+    // are still those in `index`, a file still being written (fileSize 0) nothing unless it is
+    // long enough. Returns how many content bytes it will lend. The lent bytes are checked
+    // against their CRC while they are copied: if they differ, the writer fails and
+    // LoanRefused says why, so that the caller writes the file again without lending.
     uint64_t Borrow(const std::string& path, const GzipIndex& index, uint64_t begin, uint64_t end);
     void Write(const void* data, size_t n) override;
     bool Skip(size_t n) override;
@@ -59,8 +65,10 @@ class CGzipFileWriter : public CSaveSink {
     bool Finish();
     // Waits for the blocks in flight and closes the file as it stands, without a trailer.
     void Close();
-    // The entry points of the file Finish completed.
+    // The entry points of the file Finish completed (of what Close left, without a size).
     const GzipIndex& Index() const { return m_index; }
+    // The lender's bytes were not the ones its entry points describe.
+    bool LoanRefused() const { return m_loanRefused; }
 
   private:
     struct Block;
@@ -73,6 +81,7 @@ class CGzipFileWriter : public CSaveSink {
     void Remember(const uint8_t* data, size_t n);
 
     int m_level;
+    bool m_spread;
     FILE* m_file = nullptr;
     bool m_failed = false;
     std::vector<uint8_t> m_pending; // the content of the block being filled
@@ -80,6 +89,8 @@ class CGzipFileWriter : public CSaveSink {
     std::deque<std::pair<std::unique_ptr<Block>, std::future<void>>> m_inFlight;
     size_t m_maxInFlight;
     uint32_t m_crc;
+    uint32_t m_fileCrc; // of the bytes emitted
+    bool m_loanRefused = false;
     uint64_t m_position = 0;   // content bytes written or skipped
     uint64_t m_fileOffset = 0; // bytes emitted
     std::unique_ptr<Loan> m_loan;
@@ -109,9 +120,37 @@ class CReplacingGzipFile : public CSaveSink {
     const std::string& TemporaryPath() const { return m_temp; }
     // The entry points of the committed file.
     const GzipIndex& Index() const { return m_writer.Index(); }
+    bool LoanRefused() const { return m_writer.LoanRefused(); }
 
   private:
     CGzipFileWriter m_writer;
     std::string m_path, m_temp;
     bool m_open = false;
 };
+
+// Opens writer on a new file "~<process>-<count>.tmp" in the folder of path, a name no other
+// writer has; returns that name, or an empty one when no file could be made.
+std::string OpenTemporaryBeside(CGzipFileWriter& writer, const std::string& path, unsigned long processId);
+
+// Removes from folder the temporary files "~<process>-<count>.tmp" that processes no longer
+// running left behind (a save cut off by a kill); those of running processes are left to them.
+void RemoveStaleTemporaryFiles(const std::string& folder);
+
+// A file whose compressed bytes a new file may take over: where it is, its entry points, and the
+// content range [begin, end) the new file shares with it.
+struct GzipLender {
+    std::string path;
+    GzipIndex index;
+    uint64_t begin = 0, end = 0;
+};
+
+enum class ReplaceResult { Replaced, CannotOpen, WriteFailed };
+
+// Writes path through a CReplacingGzipFile with the content `produce` gives, lending from
+// `lender` when one is given. When the lent bytes prove not to be the ones the lender's entries
+// describe, the file is written again, whole and without lending, so `produce` may be called
+// twice. Exceptions of `produce` pass through (the target untouched). On Replaced, `index`
+// receives the new file's entry points.
+ReplaceResult ReplaceGzipFile(const std::string& path, unsigned long processId, const GzipLender* lender,
+                              const std::function<void(CSaveSink&)>& produce, GzipIndex& index,
+                              int level = 8);

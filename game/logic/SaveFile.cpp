@@ -203,13 +203,18 @@ void ReadSavedGame(CSaveSource& src, Board& board, CSavePixels& pixels, const Sa
 }
 
 void WriteSavedGame(CSaveSink& sink, const Board& board, CSavePixels& pixels) {
+    WriteSavedGame(sink, board, board.ownerMap, pixels);
+}
+
+void WriteSavedGame(CSaveSink& sink, const Board& board, const std::vector<uint16_t>& ownerMap,
+                    CSavePixels& pixels) {
     uint8_t bytes[kSaveHeaderBytes];
     EncodeSaveHeader(board, bytes);
     sink.Write(bytes, sizeof bytes);
     sink.Write(board.colStart.data(), 4 * size_t(board.columns));
     sink.Write(board.rowStart.data(), 4 * size_t(board.rows));
     sink.Write(board.tabMap.data(), 2 * size_t(board.columns) * size_t(board.rows));
-    sink.Write(board.ownerMap.data(), 2 * size_t(board.areaWidth) * size_t(board.areaHeight));
+    sink.Write(ownerMap.data(), 2 * size_t(board.areaWidth) * size_t(board.areaHeight));
     const int32_t sizes[2] = {board.thumbWidth, board.thumbHeight};
     sink.Write(sizes, sizeof sizes);
     ForEachBand(board, [&](SaveImage image, int first, int count, size_t rowBytes) {

@@ -96,3 +96,6 @@ void ReadSavedGame(CSaveSource& src, Board& board, CSavePixels& pixels, const Sa
 // Writes board and the two images; at most pieceCount pieces. Before each band of the atlas the
 // sink is asked to Skip it; a band it already holds is neither locked nor written.
 void WriteSavedGame(CSaveSink& sink, const Board& board, CSavePixels& pixels);
+// The same with the owner map given apart: `board` may then be a copy without it.
+void WriteSavedGame(CSaveSink& sink, const Board& board, const std::vector<uint16_t>& ownerMap,
+                    CSavePixels& pixels);

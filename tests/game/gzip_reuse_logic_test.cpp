@@ -4,13 +4,16 @@
 #include "game/logic/GzipWriter.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,8 +32,21 @@ std::vector<uint8_t> Content(uint32_t seed) {
     return c;
 }
 
+// The files of this run, in a folder of its own that is removed at the end, also after a failure.
+class CRunFolder : public testing::Environment {
+  public:
+    void SetUp() override {
+        std::string pattern = testing::TempDir() + "gzip_reuse_XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern.data())) << pattern;
+        path = pattern + "/";
+    }
+    void TearDown() override { std::filesystem::remove_all(path); }
+    std::string path;
+};
+CRunFolder* const g_folder = static_cast<CRunFolder*>(testing::AddGlobalTestEnvironment(new CRunFolder));
+
 std::string Temp(const char* name) {
-    return testing::TempDir() + "gzip_reuse_" + std::to_string(getpid()) + "_" + name;
+    return g_folder->path + name;
 }
 
 std::vector<uint8_t> Bytes(const std::string& path) {
@@ -38,7 +54,15 @@ std::vector<uint8_t> Bytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Writes content in 1 MB pieces, offering each to Skip first when `skip` is set.
+// Gives content in 1 MB pieces, offering each to Skip first when `skip` is set.
+void Produce(CSaveSink& sink, const std::vector<uint8_t>& content, bool skip) {
+    for (size_t at = 0; at < content.size(); at += 1000000) {
+        const size_t n = std::min<size_t>(1000000, content.size() - at);
+        if (!(skip && sink.Skip(n)))
+            sink.Write(content.data() + at, n);
+    }
+}
+
 GzipIndex Write(const std::string& path, const std::vector<uint8_t>& content, const std::string& lender = "",
                 const GzipIndex& lent = {}, uint64_t* borrowed = nullptr, bool skip = false) {
     CGzipFileWriter writer(8);
@@ -46,11 +70,7 @@ GzipIndex Write(const std::string& path, const std::vector<uint8_t>& content, co
     const uint64_t got = lender.empty() ? 0 : writer.Borrow(lender, lent, 56, content.size() - 1200);
     if (borrowed)
         *borrowed = got;
-    for (size_t at = 0; at < content.size(); at += 1000000) {
-        const size_t n = std::min<size_t>(1000000, content.size() - at);
-        if (!(skip && writer.Skip(n)))
-            writer.Write(content.data() + at, n);
-    }
+    Produce(writer, content, skip);
     EXPECT_TRUE(writer.Finish());
     return writer.Index();
 }
@@ -86,7 +106,7 @@ TEST(GzipReuse, LentBytesJoinIntoTheSameFileAsAFreshWrite) {
     for (const GzipEntry& e : written.entries) {
         bool found = false;
         for (const GzipEntry& r : read.entries)
-            found |= r.content == e.content && r.file == e.file && r.crc == e.crc;
+            found |= r.content == e.content && r.file == e.file && r.crc == e.crc && r.fileCrc == e.fileCrc;
         EXPECT_TRUE(found) << "entry at content " << e.content;
     }
     EXPECT_EQ(read.fileSize, written.fileSize);
@@ -145,4 +165,67 @@ TEST(GzipReuse, ALenderThatChangedLendsNothing) {
     EXPECT_EQ(borrowed, 0u);
 }
 
+// The lender changed behind the writer's back, keeping its size and last eight bytes: whatever
+// the change, the new file is whole and the same as a fresh write (the lent bytes are checked
+// and, when they differ, the file is written again without them).
+TEST(GzipReuse, ALenderChangedInItsMiddleStillGivesAWholeFile) {
+    const std::vector<uint8_t> content = Content(4);
+    std::vector<uint8_t> next = content;
+    next[50] ^= 0xFF;
+    const std::string lender = Temp("middle.gz"), fresh = Temp("fresh4.gz"), out = Temp("out4.gz");
+    Write(fresh, next);
+    const std::vector<uint8_t> other = Bytes(fresh);
+    const GzipIndex index = Write(lender, content);
+    const std::vector<uint8_t> bytes = Bytes(lender);
+    auto sameEnd = [&](std::vector<uint8_t> b) {
+        b.resize(bytes.size());
+        std::copy(bytes.end() - 8, bytes.end(), b.end() - 8);
+        return b;
+    };
+    std::vector<uint8_t> inLent = bytes, inRest = bytes;
+    inLent[bytes.size() / 2] ^= 1;
+    inRest[12] ^= 1; // the first block, which is never lent
+    Write(Temp("other4.gz"), Content(5));
+    const std::vector<uint8_t> anotherGame = sameEnd(Bytes(Temp("other4.gz")));
+    const std::vector<uint8_t> cutAndRegrown = sameEnd({bytes.begin(), bytes.begin() + bytes.size() / 3});
+    const std::pair<const char*, const std::vector<uint8_t>*> cases[] = {
+        {"a byte in the lent range", &inLent},
+        {"a byte outside it", &inRest},
+        {"another game's file", &anotherGame},
+        {"cut and regrown", &cutAndRegrown}};
+    for (const auto& [what, change] : cases) {
+        SCOPED_TRACE(what);
+        std::ofstream(lender, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(change->data()), std::streamsize(change->size()));
+        const GzipLender lent{lender, index, 56, content.size() - 1200};
+        GzipIndex made;
+        EXPECT_EQ(ReplaceGzipFile(
+                      out, static_cast<unsigned long>(getpid()), &lent,
+                      [&](CSaveSink& sink) { Produce(sink, next, true); }, made),
+                  ReplaceResult::Replaced);
+        EXPECT_EQ(Read(out, next.size()), next);
+        EXPECT_EQ(Bytes(out), other);
+    }
+}
+
 } // namespace
+
+TEST(GzipReuse, TemporaryFilesOfEndedProcessesAreRemoved) {
+    const pid_t ended = fork();
+    if (ended == 0)
+        _exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    const std::string folder = Temp("stale/"), gone = std::to_string(ended), alive = std::to_string(getpid());
+    std::filesystem::create_directory(folder);
+    const std::set<std::string> kept = {"~" + alive + "-0.tmp", "~" + gone + "-0.pzz", "~" + gone + "-x.tmp",
+                                        "a~" + gone + "-0.tmp", "kot.jpg (4).pzz"};
+    for (const std::string& name : kept)
+        std::ofstream(folder + name) << "x";
+    std::ofstream(folder + "~" + gone + "-3.tmp") << "x";
+    RemoveStaleTemporaryFiles(folder);
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, kept);
+}

@@ -2,6 +2,7 @@
 #include "framework/Error.h"
 #include "framework/Gfx.h"
 #include "game/Game.h"
+#include "game/logic/GzipReader.h"
 #include "game/logic/SaveFile.h"
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
@@ -160,8 +161,7 @@ TEST_F(SaveGameTest, NamesComeFromThePictureOrTheLoadedFile) {
     // The longest name saves (its temporary file's name is short) and opens again.
     g = NewGame(1, std::string(400, 'x') + ".jpg");
     BuildBoard(*g);
-    g->SaveGame();
-    EXPECT_EQ(g->GetPanel()->text, "Gra została zapisana");
+    EXPECT_TRUE(g->SaveGame());
     auto l = Load(std::string(244, 'x') + " (6).pzz");
     EXPECT_EQ(l->GetBoard().pieces.size(), 6u);
 }
@@ -170,8 +170,10 @@ TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     auto g = NewGame(1, "obrazki/wakacje/a.b.jpg");
     BuildBoard(*g);
     g->GetView().scrollX = 33;
+    // The save button's click saves, and the notice replaces the panel shown.
     g->GetPanel() = std::make_unique<MessagePanel>(PANEL_QUESTION, "Czy na pewno chcesz wyjść?");
-    g->SaveGame();
+    g->GetBar().buttons[3].clicked = true;
+    g->Update(0, 0);
     ASSERT_TRUE(g->GetPanel());
     EXPECT_EQ(g->GetPanel()->kind, PANEL_NOTICE);
     EXPECT_EQ(g->GetPanel()->text, "Gra została zapisana");
@@ -201,6 +203,59 @@ TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     EXPECT_FALSE(l->IsSolved());
     EXPECT_TRUE(l->GetView().scrollX == 0 && l->GetView().scrollY == 0);
     EXPECT_EQ(l->GetPanel(), nullptr);
+}
+
+// A new game's unchanging part is compressed in the background into a hidden file, which the
+// first save lends from; the file is the same as one written whole, and nothing is left behind.
+TEST_F(SaveGameTest, TheFirstSaveLendsWhatTheBackgroundCompressed) {
+    auto Hidden = [] {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator("."))
+            if (e.path().extension() == ".tmp")
+                names.insert(e.path().filename().string());
+        return names;
+    };
+    auto Build = [this](const char* picture) {
+        auto g = NewGame(1, picture);
+        BuildBoard(*g);
+        Board& b = g->GetBoard();
+        b.atlasSize = 1024; // 4 MiB of atlas: a range to lend
+        g->GetTextures().puzzle->Release();
+        g->GetTextures().puzzle = PatternTexture(1024, 3);
+        return g;
+    };
+    auto whole = Build("whole.jpg");
+    ASSERT_TRUE(whole->SaveGame());
+    for (bool waitForIt : {true, false}) {
+        SCOPED_TRACE(waitForIt ? "saved after the background work" : "saved during it");
+        auto g = Build("kot.jpg");
+        g->Update(0, 0);
+        EXPECT_TRUE(Hidden().empty()) << "nothing before the board is shown";
+        g->Update(0, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (waitForIt && !g->SaveAheadDone() && std::chrono::steady_clock::now() < deadline) {
+            g->Update(0, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(g->SaveAheadDone(), waitForIt) << "the background work did not end within 60 s";
+        if (waitForIt) {
+            EXPECT_EQ(Hidden().size(), 1u) << "one hidden file, not listed as a saved game";
+        }
+        ASSERT_TRUE(g->SaveGame());
+        EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), FileBytes("whole.jpg (6).pzz"));
+        EXPECT_TRUE(Hidden().empty());
+        std::filesystem::remove("kot.jpg (6).pzz");
+    }
+    // The game ends before saving: its hidden file goes with it.
+    auto g = Build("kot.jpg");
+    g->Update(0, 0);
+    g->Update(0, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Hidden().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(Hidden().size(), 1u) << "no hidden file made within 60 s";
+    g->DeleteResources();
+    EXPECT_TRUE(Hidden().empty());
 }
 
 TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
@@ -234,8 +289,7 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
         g->SetStartRequest(StartRequest{2, c.target, 0});
         m_device->knobs.failLockRect = c.failLock;
         const int entries = GetErrorLogSequence();
-        g->SaveGame();
-        EXPECT_EQ(g->GetPanel()->text, "Błąd podczas zapisywania gry");
+        EXPECT_FALSE(g->SaveGame());
         EXPECT_EQ(GetErrorLogSequence(), entries + 1);
         const std::vector<uint8_t> bytes = FileBytes("Errors.log");
         const std::string log(bytes.begin(), bytes.end());
@@ -244,6 +298,8 @@ TEST_F(SaveGameTest, FailedSavesKeepWhatIsThere) {
         EXPECT_NE(entry.find("  Komunikat  : " + std::string(c.message) + "\r\n"), std::string::npos);
     }
     m_device->knobs.failLockRect = false;
+    g->ShowSaveNotice(false);
+    EXPECT_EQ(g->GetPanel()->text, "Błąd podczas zapisywania gry");
 
     EXPECT_EQ(FileBytes("kot.jpg (6).pzz"), before);
     EXPECT_EQ(FileBytes("tylko do odczytu.pzz"), before);
@@ -282,6 +338,8 @@ TEST_F(SaveGameTest, LoadFailuresBeepAndLeaveAsCErrors) {
         ASSERT_EQ(m_beeps.size(), 1u);
         EXPECT_EQ(m_beeps[0], std::make_pair(DWORD{2000}, DWORD{100}));
     }
+    // A file swapped for a pipe after that check is refused once opened, without waiting.
+    EXPECT_EQ(CGzipFileSource::Open("potok.pzz"), nullptr);
     stop = true;
     while (!stopped) {
         close(open("potok.pzz", O_RDONLY | O_NONBLOCK));
