@@ -101,7 +101,7 @@ void BM_DecoderProcess(benchmark::State& state) {
     layer::SetHelperFolder(PUZZLE_BIN_DIR);
     for (auto _ : state) {
         CPictureDecoder decoder;
-        if (decoder.Open(file, 16384) != CPictureDecoder::Load::Loaded) {
+        if (decoder.Open(file, 1000, 16384) != CPictureDecoder::Load::Loaded) {
             state.SkipWithError("the decoder did not load the picture");
             break;
         }

@@ -6,6 +6,7 @@
 // every frame.
 #include "framework/Gfx.h"
 #include "game/Game.h"
+#include "game/logic/AtlasTexture.h"
 #include "game/logic/Cutting.h"
 #include "game/logic/Scatter.h"
 #include "platform/CRT.h"
@@ -93,8 +94,8 @@ std::unique_ptr<CGame> MakeBoard(int requested, bool withTexture) {
     ChooseTabSides(b, random);
     BuildOwnerMap(b, random);
     if (withTexture)
-        d.device->CreateTexture(b.atlasSize, b.atlasSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                &game->GetTextures().puzzle, nullptr);
+        d.device->CreateTexture(UINT(AtlasTextureWidth(b)), UINT(AtlasTextureHeight(b)), 1, 0,
+                                D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &game->GetTextures().puzzle, nullptr);
     ScatterPieces(b, random);
     game->GetBar().shownCount = b.pieceCount;
     return game;

@@ -1,5 +1,7 @@
 #include "decoder/GuardedMemory.h"
 
+#include "game/logic/AtlasTexture.h"
+
 #include <IL/il.h>
 
 #include <cstdlib>
@@ -36,6 +38,7 @@ size_t g_count = 0;
 size_t g_live = 0;
 size_t g_budget = 0;
 int32_t g_largestSide = 0;
+int32_t g_pieceCount = 0;
 int32_t g_refusedWidth = 0;
 int32_t g_refusedHeight = 0;
 
@@ -67,7 +70,7 @@ void* ILAPIENTRY GuardedAlloc(const ILsizei size) {
         // refused before its pixels are decoded.
         const ILint width = ilGetInteger(IL_IMAGE_WIDTH);
         const ILint height = ilGetInteger(IL_IMAGE_HEIGHT);
-        if (width > g_largestSide || height > g_largestSide) {
+        if (!AtlasTextureFits(width, height, g_pieceCount, g_largestSide)) {
             g_refusedWidth = width;
             g_refusedHeight = height;
             return nullptr;
@@ -125,9 +128,10 @@ void ILAPIENTRY GuardedFree(const void* pointer) {
 
 } // namespace
 
-void InstallGuardedMemory(size_t budget, int32_t largestSide) {
+void InstallGuardedMemory(size_t budget, int32_t largestSide, int32_t count) {
     g_budget = budget;
     g_largestSide = largestSide;
+    g_pieceCount = count;
     ilSetMemory(GuardedAlloc, GuardedFree);
 }
 

@@ -9,10 +9,10 @@
 namespace decoder {
 
 // Installs the allocator into the image library; call before the library's start.
-// budget: bytes the library may hold at once. largestSide: a request of 16 MB or more made while
-// the bound image is wider or higher than this is refused (the picture cannot be shown anyway),
-// and the picture's size is remembered.
-void InstallGuardedMemory(size_t budget, int32_t largestSide);
+// budget: bytes the library may hold at once. A request of 16 MB or more made while the bound
+// image's atlas for `count` pieces needs a texture larger than largestSide (AtlasTextureFits) is
+// refused (the picture cannot be shown anyway), and the picture's size is remembered.
+void InstallGuardedMemory(size_t budget, int32_t largestSide, int32_t count);
 
 // True when every live block's guards are intact.
 bool GuardsIntact();

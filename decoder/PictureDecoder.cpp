@@ -4,7 +4,7 @@
 // it is confined (see Confinement.h), its memory is guarded (GuardedMemory.h), and Game treats
 // anything but a complete, well-formed answer as a picture that cannot be read.
 //
-//   PictureDecoder <largest side> <picture path>
+//   PictureDecoder <largest side> <piece count> <picture path>
 // Descriptor 0 is the stream to and from Game, 3 the shared memory file; see Protocol.h.
 #include "decoder/Confinement.h"
 #include "decoder/GuardedMemory.h"
@@ -235,10 +235,11 @@ int Decode(const char* path, int picture) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3)
+    if (argc != 4)
         return 2;
     const long side = std::strtol(argv[1], nullptr, 10);
-    if (side < 1 || side > kLargestSide)
+    const long count = std::strtol(argv[2], nullptr, 10);
+    if (side < 1 || side > kLargestSide || count < INT32_MIN || count > INT32_MAX)
         return 2;
     const size_t area = static_cast<size_t>(side) * static_cast<size_t>(side);
     EndWithParent();
@@ -246,8 +247,9 @@ int main(int argc, char** argv) {
     LimitResources(kCpuSeconds, kProgramAddressSpace + area * (kLibraryBytesPerPixel + 3));
 
     // Never blocks: a FIFO or device named as the picture is opened without waiting for it.
-    const int picture = open(argv[2], O_PATH | O_CLOEXEC);
-    InstallGuardedMemory(area * kLibraryBytesPerPixel, static_cast<int32_t>(side));
+    const int picture = open(argv[3], O_PATH | O_CLOEXEC);
+    InstallGuardedMemory(area * kLibraryBytesPerPixel, static_cast<int32_t>(side),
+                         static_cast<int32_t>(count));
     ilInit();
     iluInit();
     if (picture < 0 || !Confine(picture, kStream)) {
@@ -255,5 +257,5 @@ int main(int argc, char** argv) {
         SendAll(&header, sizeof header);
         return 0;
     }
-    return Decode(argv[2], picture);
+    return Decode(argv[3], picture);
 }

@@ -1,7 +1,7 @@
 // The exchange between Game and the picture decoder program (PictureDecoder), which decodes the
 // player's picture in a process of its own. Shared by both sides; plain data only.
 //
-//   Game starts:    PictureDecoder <largest side> <picture path>
+//   Game starts:    PictureDecoder <largest side> <piece count> <picture path>
 //   decoder sends:  DecodedHeader  (after loading and turning the picture the right way up)
 //   Game sends:     DecodeRequest  (the thumbnail size), or ends the exchange; it has sized and
 //                   sealed the shared memory file for exactly the bytes below
@@ -24,7 +24,8 @@ constexpr int32_t kLargestSide = 32768;
 enum LoadStatus : uint32_t {
     kLoaded = 0,
     kUnreadable = 1, // not a regular file, or the library cannot read it
-    kTooLarge = 2,   // larger than the largest side Game named; width and height are the picture's
+    kTooLarge = 2,   // its atlas for the piece count needs a texture larger than the largest side Game
+                     // named (AtlasTextureFits); width and height are the picture's
 };
 
 // Which step of the thumbnail or pixel copy failed; kStepDone when all succeeded.

@@ -5,6 +5,7 @@
 #include "game/Game.h"
 #include "game/Picture.h"
 #include "game/logic/AtlasTexels.h"
+#include "game/logic/AtlasTexture.h"
 #include "game/logic/LogLines.h"
 
 #include <algorithm>
@@ -21,13 +22,13 @@ int WorkerThreads() {
 
 } // namespace
 
+// The texture holds only the rectangle of the atlas that the pieces need: the rest of the square
+// is 0 and is never drawn, and a texture is zero-filled in full when it is made.
 void CGame::CreatePuzzleTexture() {
-    // No power of two up to 32768 holds the pieces: nothing to ask the device for.
-    const int atlasSize = m_board.atlasSize;
     HRESULT hr = D3DERR_INVALIDCALL;
-    if (atlasSize > 0) {
-        hr = m_device->CreateTexture(atlasSize, atlasSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                     &m_textures.puzzle, nullptr);
+    if (AtlasTextureFits(m_board, LargestTextureSide())) {
+        hr = m_device->CreateTexture(UINT(AtlasTextureWidth(m_board)), UINT(AtlasTextureHeight(m_board)), 1,
+                                     0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_textures.puzzle, nullptr);
     }
     if (FAILED(hr)) {
         m_textures.puzzle = nullptr;
@@ -40,17 +41,18 @@ void CGame::CreatePuzzleTexture() {
 // neither the composition nor the lock ever holds a copy of the whole level. The picture's rows
 // are discarded as soon as no later band reads them: the picture is spent.
 void CGame::FillPuzzleTexture(const RgbImage& rgb) {
-    const int atlasSize = m_board.atlasSize;
-    const int bandRows = static_cast<int>(std::clamp<size_t>(
-        kBandBytes / (static_cast<size_t>(atlasSize) * 4), 1, static_cast<size_t>(atlasSize)));
-    CAtlasComposer composer(m_board, RgbView{rgb.data.get(), rgb.width}, atlasSize, bandRows,
+    const int width = AtlasTextureWidth(m_board);
+    const int height = AtlasTextureHeight(m_board);
+    const int bandRows = static_cast<int>(
+        std::clamp<size_t>(kBandBytes / (static_cast<size_t>(width) * 4), 1, static_cast<size_t>(height)));
+    CAtlasComposer composer(m_board, RgbView{rgb.data.get(), rgb.width}, width, height, bandRows,
                             WorkerThreads());
     const size_t rowBytes = static_cast<size_t>(rgb.width) * 3;
     int discarded = 0;
     for (int b = 0; b < composer.Bands(); ++b) {
-        const RECT rows{0, b * bandRows, atlasSize, b * bandRows + composer.BandRows(b)};
+        const RECT rows{0, b * bandRows, width, b * bandRows + composer.BandRows(b)};
         {
-            const CTextureLock locked(m_textures.puzzle, D3DLOCK_DISCARD, 4 * size_t(atlasSize), &rows);
+            const CTextureLock locked(m_textures.puzzle, D3DLOCK_DISCARD, 4 * size_t(width), &rows);
             if (FAILED(locked.hr)) {
                 throw CError(ERR_DIRECTX, "Nie można zapisywać do tekstuy puzzli", kGameLogSource,
                              LINE_ATLAS_FILL, locked.hr);

@@ -1,6 +1,7 @@
 #include "game/BoardView.h"
 
 #include "framework/Gfx.h"
+#include "game/logic/AtlasTexture.h"
 #include "game/logic/PlayRules.h"
 
 namespace {
@@ -113,11 +114,9 @@ void CBoardView::DrawPiece(const Board& board, IDirect3DTexture9* atlas, const B
         colour = seeThrough ? kNoShadow : kShadow;
     else
         colour = seeThrough ? kSeeThrough : kOpaque;
-    const float scale = 1.0f / static_cast<float>(board.atlasSize);
     ScreenVertex v[4];
-    MakeQuad(v, q.x0, q.y0, q.x1, q.y1, colour, static_cast<float>(q.s0) * scale,
-             static_cast<float>(q.t0) * scale, static_cast<float>(q.s1) * scale,
-             static_cast<float>(q.t1) * scale);
+    MakeQuad(v, q.x0, q.y0, q.x1, q.y1, colour, AtlasU(board, q.s0), AtlasV(board, q.t0), AtlasU(board, q.s1),
+             AtlasV(board, q.t1));
     SetModulateStage(m_device, atlas, shadow ? D3DTOP_SELECTARG2 : D3DTOP_MODULATE);
     DrawQuad(m_device, v);
 }

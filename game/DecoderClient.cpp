@@ -1,6 +1,7 @@
 #include "game/DecoderClient.h"
 
 #include "decoder/Protocol.h"
+#include "game/logic/AtlasTexture.h"
 
 #include <algorithm>
 
@@ -10,12 +11,14 @@ constexpr int32_t kLargestPlausibleSide = 65535;
 
 } // namespace
 
-CPictureDecoder::Load CPictureDecoder::Open(const std::string& path, int largestSide) {
+CPictureDecoder::Load CPictureDecoder::Open(const std::string& path, int count, int largestSide) {
     Close();
     m_tooLarge = false;
     m_width = m_height = 0;
     m_largestSide = std::clamp(largestSide, 1, static_cast<int>(decoder::kLargestSide));
-    if (!m_helper.Start("PictureDecoder", {std::to_string(m_largestSide), path}, kTimeLimitMs)) {
+    m_count = count;
+    if (!m_helper.Start("PictureDecoder", {std::to_string(m_largestSide), std::to_string(m_count), path},
+                        kTimeLimitMs)) {
         return Load::Unreadable;
     }
     decoder::DecodedHeader header{};
@@ -24,20 +27,18 @@ CPictureDecoder::Load CPictureDecoder::Open(const std::string& path, int largest
         Close();
         return Load::Unreadable;
     }
-    const bool fits = header.width >= 1 && header.height >= 1 && header.width <= m_largestSide &&
-                      header.height <= m_largestSide;
+    // A side beyond any real picture's is a damaged header, not a picture too large to show.
+    const bool plausible = header.width >= 1 && header.height >= 1 && header.width <= kLargestPlausibleSide &&
+                           header.height <= kLargestPlausibleSide;
+    const bool fits = plausible && AtlasTextureFits(header.width, header.height, m_count, m_largestSide);
     if (header.status == decoder::kLoaded && fits) {
         m_width = header.width;
         m_height = header.height;
         return Load::Loaded;
     }
-    // A side beyond any real picture's is a damaged header, not a picture too large to show.
-    const bool larger = header.width >= 1 && header.height >= 1 && header.width <= kLargestPlausibleSide &&
-                        header.height <= kLargestPlausibleSide &&
-                        (header.width > m_largestSide || header.height > m_largestSide);
     Close();
-    // A picture decoded whole although larger than the limit is just as useless.
-    if ((header.status == decoder::kTooLarge || header.status == decoder::kLoaded) && larger) {
+    // A picture decoded whole although its atlas does not fit is just as useless.
+    if ((header.status == decoder::kTooLarge || header.status == decoder::kLoaded) && plausible && !fits) {
         m_width = header.width;
         m_height = header.height;
         m_tooLarge = true;

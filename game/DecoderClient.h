@@ -20,9 +20,10 @@ class CPictureDecoder {
     static constexpr unsigned kTimeLimitMs = 10000;
 
     // Starts the decoder on `path`, which loads the picture and turns it the right way up.
-    // largestSide: the device's texture limit; a larger picture is reported as TooLarge with its
-    // size instead of being decoded.
-    Load Open(const std::string& path, int largestSide);
+    // largestSide: the device's texture limit; a picture whose atlas for `count` pieces needs a
+    // larger texture (AtlasTextureFits) is reported as TooLarge with its size, refused by the
+    // decoder as soon as it knows the size, before the pixels are decoded.
+    Load Open(const std::string& path, int count, int largestSide);
     // The picture's size after Open (Loaded or TooLarge).
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -50,6 +51,7 @@ class CPictureDecoder {
 
     CHelperProcess m_helper;
     int m_largestSide = 0;
+    int m_count = 0;
     int m_width = 0;
     int m_height = 0;
     int m_thumbWidth = 0;

@@ -48,9 +48,10 @@ void CGame::NewGame() {
 }
 
 void CGame::BuildFromPicture(CPicture& picture, RgbImage& rgb) {
-    picture.Load(m_path, LargestTextureSide());
+    const int largestSide = LargestTextureSide();
+    picture.Load(m_path, m_board.pieceCount, largestSide);
     picture.CheckSize(m_board);
-    picture.CheckAtlasFits(m_board, LargestTextureSide());
+    picture.CheckAtlasFits(m_board, largestSide);
     BuildThumbnail(picture);
     rgb = picture.Pixels();
     Board& b = m_board;

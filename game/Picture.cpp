@@ -2,6 +2,7 @@
 
 #include "framework/Error.h"
 #include "game/logic/AtlasTexels.h"
+#include "game/logic/AtlasTexture.h"
 #include "game/logic/Cutting.h"
 #include "game/logic/LogLines.h"
 #include "platform/Direct3D9.h"
@@ -17,10 +18,10 @@ constexpr const char* kPreviewFailed = "Błąd podczas generowania podglądu";
 
 } // namespace
 
-void CPicture::Load(const std::string& path, int largestSide) {
+void CPicture::Load(const std::string& path, int count, int largestSide) {
     m_path = path;
     m_decoder.Close();
-    if (m_decoder.Open(path, largestSide) == CPictureDecoder::Load::Unreadable)
+    if (m_decoder.Open(path, count, largestSide) == CPictureDecoder::Load::Unreadable)
         ThrowUnreadable(path);
 }
 
@@ -32,15 +33,8 @@ void CPicture::CheckSize(Board& board) const {
 }
 
 void CPicture::CheckAtlasFits(const Board& board, int largestSide) const {
-    const bool pictureTooLarge = m_decoder.TooLarge();
-    // A picture wider or higher than the device's largest texture never fits: the atlas is at
-    // least as wide and as high as the picture.
-    Board grid;
-    const bool gridMade =
-        !pictureTooLarge && ComputeGrid(board.areaWidth, board.areaHeight, board.pieceCount, grid);
-    if (!pictureTooLarge && !gridMade)
-        return; // too narrow for a piece: refused by the grid step itself
-    if (pictureTooLarge || grid.atlasSize == 0 || grid.atlasSize > largestSide)
+    if (m_decoder.TooLarge() ||
+        !AtlasTextureFits(board.areaWidth, board.areaHeight, board.pieceCount, largestSide))
         throw CError(ERR_DIRECTX, "Nie można utworzyć tekstury puzzli", kGameLogSource, LINE_ATLAS_CREATE,
                      D3DERR_INVALIDCALL);
 }

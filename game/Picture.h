@@ -14,9 +14,9 @@ class CPicture {
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    // Loads the file; a picture too large for a texture of largestSide comes back with its size
-    // only, for CheckAtlasFits to refuse.
-    void Load(const std::string& path, int largestSide);
+    // Loads the file; a picture whose atlas for `count` pieces needs a texture larger than
+    // largestSide comes back with its size only, for CheckAtlasFits to refuse.
+    void Load(const std::string& path, int count, int largestSide);
     // Sets board's area to the picture's size; refuses a picture of 48 pixels or less a side.
     void CheckSize(Board& board) const;
     // Refuses, before anything is decoded further, a picture whose atlas the device cannot make.

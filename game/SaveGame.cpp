@@ -3,6 +3,7 @@
 #include "framework/Error.h"
 #include "framework/Gfx.h"
 #include "game/Game.h"
+#include "game/logic/AtlasTexture.h"
 #include "game/logic/GzipWriter.h"
 #include "game/logic/LogLines.h"
 #include "game/logic/GzipReader.h"
@@ -10,8 +11,11 @@
 #include "game/logic/SaveFile.h"
 #include "platform/CRT.h"
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -20,18 +24,28 @@ constexpr size_t kSaveNameLimit = MAX_PATH - 1 - 7;
 
 // The textures as the saved-game code sees them. Saving locks them read-only; loading creates
 // them and locks them to be written. Every failure is the CError of its own log line.
+//
+// The file holds the square atlas, atlasSize texels a side, but its texture holds only the
+// rectangle that the pieces need (AtlasTexture.h). Its rows therefore pass through a band of
+// whole file rows: saving copies the texture's texels into it and leaves the rest of every row,
+// and every row below the texture, 0; loading reads the file's rows into it and copies only the
+// texture's part on, the rest is read and ignored.
 class CTexturePixels : public CSavePixels {
   public:
-    CTexturePixels(IDirect3DDevice9* device, BoardTextures& textures, int atlasSide, bool loading)
-        : m_device(device), m_textures(textures), m_atlasSide(atlasSide), m_loading(loading) {}
+    // board: the grid whose textures are saved, or (loading) which the reader fills before it
+    // creates the atlas.
+    CTexturePixels(IDirect3DDevice9* device, BoardTextures& textures, const Board& board, bool loading)
+        : m_device(device), m_textures(textures), m_board(board), m_loading(loading) {}
 
     void Create(SaveImage image, int side) override {
         const bool atlas = image == SaveImage::Atlas;
         IDirect3DTexture9*& texture = atlas ? m_textures.puzzle : m_textures.thumbnail;
-        if (atlas)
-            m_atlasSide = side;
-        const HRESULT hr = m_device->CreateTexture(UINT(side), UINT(side), 1, 0, D3DFMT_A8R8G8B8,
-                                                   D3DPOOL_MANAGED, &texture, nullptr);
+        const HRESULT hr =
+            atlas
+                ? m_device->CreateTexture(UINT(AtlasTextureWidth(m_board)), UINT(AtlasTextureHeight(m_board)),
+                                          1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)
+                : m_device->CreateTexture(UINT(side), UINT(side), 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                          &texture, nullptr);
         if (FAILED(hr)) {
             throw CError(ERR_DIRECTX,
                          atlas ? "Nie można utworzyć tekstury puzzli"
@@ -41,24 +55,69 @@ class CTexturePixels : public CSavePixels {
     }
 
     uint8_t* Lock(SaveImage image, int first, int count, ptrdiff_t& pitch) override {
-        const bool atlas = image == SaveImage::Atlas;
-        const int side = atlas ? m_atlasSide : kSaveThumbnailSide;
-        const RECT band{0, first, side, first + count};
-        m_lock.emplace(atlas ? m_textures.puzzle : m_textures.thumbnail,
-                       m_loading ? D3DLOCK_NOSYSLOCK : D3DLOCK_READONLY, 4 * size_t(side),
-                       atlas ? &band : nullptr);
+        if (image == SaveImage::Thumbnail) {
+            LockTexture(false, nullptr, kSaveThumbnailSide);
+            pitch = m_lock->rect.Pitch;
+            return m_lock->Row(0);
+        }
+        const int side = m_board.atlasSize;
+        int width = 0, height = 0;
+        TextureSize(width, height);
+        width = std::min(width, side);
+        m_bandRows = std::max(0, std::min(first + count, height) - first);
+        m_bandWidth = width;
+        const size_t rowBytes = 4 * size_t(side);
+        m_band.resize(rowBytes * size_t(count));
+        if (m_bandRows > 0) {
+            const RECT rows{0, first, width, first + m_bandRows};
+            LockTexture(true, &rows, width);
+        }
+        if (!m_loading) {
+            std::fill(m_band.begin(), m_band.end(), uint8_t{0});
+            for (int i = 0; i < m_bandRows; ++i)
+                std::memcpy(m_band.data() + rowBytes * size_t(i), m_lock->Row(i), 4 * size_t(width));
+            m_lock.reset();
+        }
+        pitch = ptrdiff_t(rowBytes);
+        return m_band.data();
+    }
+
+    void Unlock(SaveImage image) override {
+        if (image == SaveImage::Atlas && m_loading && m_lock) {
+            const size_t rowBytes = 4 * size_t(m_board.atlasSize);
+            for (int i = 0; i < m_bandRows; ++i)
+                std::memcpy(m_lock->Row(i), m_band.data() + rowBytes * size_t(i), 4 * size_t(m_bandWidth));
+        }
+        m_lock.reset();
+    }
+
+  private:
+    // The atlas texture's size: as made when loading, as it is when saving.
+    void TextureSize(int& width, int& height) const {
+        if (m_loading) {
+            width = AtlasTextureWidth(m_board);
+            height = AtlasTextureHeight(m_board);
+            return;
+        }
+        D3DSURFACE_DESC desc{};
+        const HRESULT hr = m_textures.puzzle ? m_textures.puzzle->GetLevelDesc(0, &desc) : D3DERR_INVALIDCALL;
+        if (FAILED(hr))
+            throw CError(ERR_DIRECTX, Message(true), kGameLogSource, Line(true), hr);
+        width = int(desc.Width);
+        height = int(desc.Height);
+    }
+
+    // Every texel of a locked band is rewritten when loading: nothing needs to be read back.
+    void LockTexture(bool atlas, const RECT* area, int width) {
+        const DWORD flags = m_loading ? D3DLOCK_NOSYSLOCK | (atlas ? D3DLOCK_DISCARD : 0) : D3DLOCK_READONLY;
+        m_lock.emplace(atlas ? m_textures.puzzle : m_textures.thumbnail, flags, 4 * size_t(width), area);
         if (FAILED(m_lock->hr)) {
             const HRESULT hr = m_lock->hr;
             m_lock.reset();
             throw CError(ERR_DIRECTX, Message(atlas), kGameLogSource, Line(atlas), hr);
         }
-        pitch = m_lock->rect.Pitch;
-        return m_lock->Row(0);
     }
 
-    void Unlock(SaveImage) override { m_lock.reset(); }
-
-  private:
     const char* Message(bool atlas) const {
         if (m_loading)
             return atlas ? "Nie można zapisać tekstuy puzzli" : "Nie można odczytać tekstury miniaturki";
@@ -72,9 +131,14 @@ class CTexturePixels : public CSavePixels {
 
     IDirect3DDevice9* m_device;
     BoardTextures& m_textures;
-    int m_atlasSide;
+    const Board& m_board;
     bool m_loading;
     std::optional<CTextureLock> m_lock;
+    // The atlas band handed out: whole file rows, of which the first m_bandRows reach into the
+    // texture, m_bandWidth texels of each.
+    std::vector<uint8_t> m_band;
+    int m_bandRows = 0;
+    int m_bandWidth = 0;
 };
 
 } // namespace
@@ -120,7 +184,7 @@ bool CGame::SaveGame() {
                 if (const GzipLender* ahead = m_saveAhead->Stop())
                     lender = *ahead;
             }
-            CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
+            CTexturePixels pixels(m_device, m_textures, m_board, false);
             GzipIndex written;
             result = ReplaceGzipFile(
                 name, GetCurrentProcessId(), lender ? &*lender : nullptr,
@@ -163,7 +227,7 @@ void CGame::SaveAheadStep() {
         return;
     }
     try {
-        CTexturePixels pixels(m_device, m_textures, m_board.atlasSize, false);
+        CTexturePixels pixels(m_device, m_textures, m_board, false);
         m_saveAhead->Serve(pixels);
     } catch (...) {
         m_saveAhead.reset();
@@ -187,7 +251,7 @@ void CGame::LoadGame() {
         if (!source)
             throw CError(ERR_NORMAL, "Nie można otworzyć pliku z zapisaną grą", kGameLogSource,
                          LINE_LOAD_OPEN, 0);
-        CTexturePixels pixels(m_device, m_textures, 0, true);
+        CTexturePixels pixels(m_device, m_textures, m_board, true);
         try {
             ReadSavedGame(*source, m_board, pixels);
             m_fileIndex = source->TakeIndex();

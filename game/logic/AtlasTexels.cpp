@@ -131,8 +131,9 @@ template <typename Work> void RunShared(int parts, Work work) {
 
 } // namespace
 
-CAtlasComposer::CAtlasComposer(const Board& cut, const RgbView& rgb, int side, int bandRows, int threads)
-    : m_cut(cut), m_rgb(rgb), m_side(side), m_bandRows(std::max(bandRows, 1)),
+CAtlasComposer::CAtlasComposer(const Board& cut, const RgbView& rgb, int width, int height, int bandRows,
+                               int threads)
+    : m_cut(cut), m_rgb(rgb), m_width(width), m_height(height), m_bandRows(std::max(bandRows, 1)),
       m_threads(std::max(threads, 1)) {
     // A piece is scanned in its home cell and a quarter cell on every side, clipped to the area
     // and reaching the area's end in the last row and column.
@@ -170,7 +171,7 @@ CAtlasComposer::CAtlasComposer(const Board& cut, const RgbView& rgb, int side, i
 }
 
 int CAtlasComposer::BandRows(int band) const {
-    return std::min(m_bandRows, m_side - band * m_bandRows);
+    return std::min(m_bandRows, m_height - band * m_bandRows);
 }
 
 int CAtlasComposer::RowsShownAbove(int atlasRow) const {
@@ -214,7 +215,7 @@ void CAtlasComposer::ComposeRows(int firstAtlasRow, int begin, int end, uint32_t
     for (int i = begin; i < end; ++i) {
         const int atlasY = firstAtlasRow + i;
         uint32_t* outRow = out + static_cast<size_t>(i) * stride;
-        std::fill(outRow, outRow + m_side, 0u);
+        std::fill(outRow, outRow + m_width, 0u);
         for (int r = 0; r < cut.rows; ++r) {
             const int y = atlasY - r * qh;
             const Window& rowWindow = m_windows[static_cast<size_t>(r) * cut.columns];

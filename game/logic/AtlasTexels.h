@@ -28,19 +28,23 @@ uint32_t ShadePixel(const RgbView& rgb, int x, int y, int count);
 int ReliefCount(const Board& cut, int x, int y, uint16_t n);
 
 // The atlas composed band by band from the top, bands of `bandRows` rows (the last may be
-// shorter). Relief counts are kept only for the picture rows that the current band and the later
-// ones read, so that neither the counts nor the picture need to be whole while the atlas is
-// filled: FirstRowStillRead tells the caller which picture rows it may drop. Each band is shared
-// among up to `threads` threads. The board and the picture must outlive the composer.
+// shorter), `width` texels wide and `height` rows high from its top-left corner (the whole
+// square, or the rectangle its texture holds). Relief counts are kept only for the picture rows
+// that the current band and the later ones read, so that neither the counts nor the picture need
+// to be whole while the atlas is filled: FirstRowStillRead tells the caller which picture rows it
+// may drop. Each band is shared among up to `threads` threads. The board and the picture must
+// outlive the composer.
 class CAtlasComposer {
   public:
-    CAtlasComposer(const Board& cut, const RgbView& rgb, int side, int bandRows, int threads);
+    CAtlasComposer(const Board& cut, const RgbView& rgb, int width, int height, int bandRows, int threads);
+    CAtlasComposer(const Board& cut, const RgbView& rgb, int side, int bandRows, int threads)
+        : CAtlasComposer(cut, rgb, side, side, bandRows, threads) {}
     CAtlasComposer(const CAtlasComposer&) = delete;
     CAtlasComposer& operator=(const CAtlasComposer&) = delete;
 
-    int Bands() const { return (m_side + m_bandRows - 1) / m_bandRows; }
+    int Bands() const { return (m_height + m_bandRows - 1) / m_bandRows; }
     int BandRows(int band) const;
-    // Composes band `band` (its BandRows(band) rows of `side` texels, row i at out + i * stride)
+    // Composes band `band` (its BandRows(band) rows of `width` texels, row i at out + i * stride)
     // into `out`; bands must come in increasing order. Piece texels are the shaded picture, every
     // other texel is 0.
     void ComposeBand(int band, uint32_t* out, size_t stride);
@@ -60,7 +64,8 @@ class CAtlasComposer {
 
     const Board& m_cut;
     RgbView m_rgb;
-    int m_side;
+    int m_width;
+    int m_height;
     int m_bandRows;
     int m_threads;
     std::vector<Window> m_windows; // per piece

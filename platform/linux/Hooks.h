@@ -59,4 +59,8 @@ std::vector<DWORD> ReadPresentedFrame(IDirect3DDevice9* device, UINT* width, UIN
 // How many OpenGL draw calls the device has issued since it was created.
 unsigned long long GetDrawCallCount(IDirect3DDevice9* device);
 
+// How many frames the device has put into its window (copied and swapped) since it was created:
+// a frame that repeats the one the window shows is not.
+unsigned long GetWindowPresentCount(IDirect3DDevice9* device);
+
 } // namespace layer

@@ -5,6 +5,7 @@
 // of consistent sizes; a fault of the decoder itself is expected and is not a finding.
 #include "game/DecoderClient.h"
 #include "game/logic/AtlasTexels.h"
+#include "game/logic/AtlasTexture.h"
 #include "platform/linux/Hooks.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ const char* const kExtensions[] = {"bmp", "cut", "dcx", "dds", "ico", "jpg", "lb
                                    "mdl", "pcd", "pcx", "pic", "png", "pnm", "psd", "psp",
                                    "raw", "sgi", "tga", "tif", "wal", "act", "pal"};
 constexpr int kLargestSide = 4096;
+constexpr int kPieces = 100;
 
 std::filesystem::path g_folder;
 
@@ -43,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         .write(reinterpret_cast<const char*>(data + 1), size - 1);
 
     CPictureDecoder decoder;
-    const CPictureDecoder::Load load = decoder.Open(path.string(), kLargestSide);
+    const CPictureDecoder::Load load = decoder.Open(path.string(), kPieces, kLargestSide);
     if (load == CPictureDecoder::Load::TooLarge &&
-        !(decoder.Width() > kLargestSide || decoder.Height() > kLargestSide)) {
+        AtlasTextureFits(decoder.Width(), decoder.Height(), kPieces, kLargestSide)) {
         std::abort();
     }
     if (load != CPictureDecoder::Load::Loaded) {

@@ -25,6 +25,8 @@ class PlayFixture : public testing::Test {
         Board& b = m_game->GetBoard();
         b = ThreeByTwoBoard();
         b.atlasSize = 512;
+        b.atlasNeedWidth = 360;
+        b.atlasNeedHeight = 180;
         b.boardWidth = 2000;
         b.boardHeight = 1500;
         m_game->GetBar().shownCount = 6;

@@ -1,4 +1,5 @@
 #include "game/logic/AtlasTexels.h"
+#include "game/logic/AtlasTexture.h"
 #include "game/logic/Cutting.h"
 #include "tests/game/AtlasLiteral.h"
 
@@ -144,6 +145,30 @@ TEST(AtlasTest, FastReliefEqualsTheLiteralOneTexelForTexel) {
         const std::vector<uint32_t> fast = ComposedAtlas(cut, t.threads, t.band);
         EXPECT_TRUE(fast == literal);
     }
+}
+
+TEST(AtlasTextureTest, HoldsWhatThePiecesNeedWhenTheDeviceCanMakeIt) {
+    Board grid;
+    ASSERT_TRUE(ComputeGrid(8000, 6000, 1000, grid));
+    EXPECT_EQ((std::vector<int>{grid.atlasSize, AtlasTextureWidth(grid), AtlasTextureHeight(grid)}),
+              (std::vector<int>{16384, 9936, 7437}));
+    struct Case {
+        int width, height, count, largestSide;
+        bool fits;
+    } const cases[] = {
+        {8000, 6000, 1000, 16384, true},
+        {8000, 6000, 1000, 9935, false},    // one texel too narrow for the pieces
+        {16000, 12000, 1000, 16384, false}, // within the limit, its pieces are not
+        {4000, 1500, 100, 4096, false},
+        {4000, 1500, 100, 4937, true},
+        {20000, 20000, 1000, 16384, false},
+        {48, 1000, 100, 2048, true}, // no piece fits it: refused as too small instead
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AtlasTextureFits(c.width, c.height, c.count, c.largestSide), c.fits)
+            << c.width << " x " << c.height << ", " << c.count << " pieces, largest " << c.largestSide;
+    grid.atlasSize = 0;
+    EXPECT_FALSE(AtlasTextureFits(grid, 32768)) << "no power of two holds it";
 }
 
 TEST(ThumbnailTest, ScaledToFitWithoutEnlarging) {

@@ -48,7 +48,15 @@ void ExpectText(const RecordedText& t, const std::string& text, LONG left, LONG 
         << text;
 }
 
-const float kTexel = 1.0f / 512;
+const float kTexel = 1.0f / 512; // of the bar's buttons
+
+// Texture coordinates of atlas texel edges: the texture holds the 360 x 180 texels the pieces need.
+float U(int s) {
+    return static_cast<float>(s) / 360.0f;
+}
+float V(int t) {
+    return static_cast<float>(t) / 180.0f;
+}
 
 TEST_F(BoardDrawTest, APieceWithTabsOnBothSidesIs149PixelsAcross) {
     m_game->GetBoard().tabMap[0] = 0; // cell (0,0)'s right tab belongs to piece 1
@@ -59,7 +67,7 @@ TEST_F(BoardDrawTest, APieceWithTabsOnBothSidesIs149PixelsAcross) {
     Frame();
     auto draws = DrawsWith(m_game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 1u);
-    ExpectQuad(draws[0], 175, 150, 324, 229, 0xFFFFFFFF, 101 * kTexel, 1 * kTexel, 249 * kTexel, 79 * kTexel);
+    ExpectQuad(draws[0], 175, 150, 324, 229, 0xFFFFFFFF, U(101), V(1), U(249), V(79));
     EXPECT_EQ(draws[0].vertices[2].x - draws[0].vertices[0].x, 149.0f);
     EXPECT_EQ(draws[0].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
     EXPECT_EQ(draws[0].state.Sampler(D3DSAMP_MAGFILTER), DWORD(D3DTEXF_LINEAR));
@@ -73,15 +81,15 @@ TEST_F(BoardDrawTest, PiecesWithoutTabsAndTheEdgesOfTheGrid) {
     Frame();
     auto draws = DrawsWith(m_game->GetTextures().puzzle);
     ASSERT_EQ(draws.size(), 2u);
-    ExpectQuad(draws[0], 10, 20, 10 + 99 + 25, 20 + 79 + 20, 0xFFFFFFFF, 1 * kTexel, 1 * kTexel,
-               (1 + 98 + 25) * kTexel, (1 + 78 + 20) * kTexel);
+    ExpectQuad(draws[0], 10, 20, 10 + 99 + 25, 20 + 79 + 20, 0xFFFFFFFF, U(1), V(1), U(1 + 98 + 25),
+               V(1 + 78 + 20));
     m_game->GetBoard().tabMap.assign(12, 0);
     Frame();
     draws = DrawsWith(m_game->GetTextures().puzzle);
-    ExpectQuad(draws[0], 10, 20, 109, 99, 0xFFFFFFFF, 1 * kTexel, 1 * kTexel, 99 * kTexel, 79 * kTexel);
+    ExpectQuad(draws[0], 10, 20, 109, 99, 0xFFFFFFFF, U(1), V(1), U(99), V(79));
     // Piece 5: column 2 (110 wide), row 1; its left and top tabs are its own now.
-    ExpectQuad(draws[1], 400 - 25, 300 - 20, 400 + 109, 300 + 79, 0xFFFFFFFF, (50 + 200 + 1 - 25) * kTexel,
-               (20 + 80 + 1 - 20) * kTexel, (50 + 200 + 1 + 108) * kTexel, (20 + 80 + 1 + 78) * kTexel);
+    ExpectQuad(draws[1], 400 - 25, 300 - 20, 400 + 109, 300 + 79, 0xFFFFFFFF, U(50 + 200 + 1 - 25),
+               V(20 + 80 + 1 - 20), U(50 + 200 + 1 + 108), V(20 + 80 + 1 + 78));
 }
 
 TEST_F(BoardDrawTest, TheDraggedPieceIsLiftedOverItsShadow) {
@@ -92,10 +100,10 @@ TEST_F(BoardDrawTest, TheDraggedPieceIsLiftedOverItsShadow) {
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].vertices[0].x, 10.0f);
     // Piece 3 owns the tab of its top edge (the byte of the cell above is 0): widened 20 up.
-    ExpectQuad(draws[1], 300, 180, 399, 279, 0x60000000, 1 * kTexel, 81 * kTexel, 99 * kTexel, 179 * kTexel);
+    ExpectQuad(draws[1], 300, 180, 399, 279, 0x60000000, U(1), V(81), U(99), V(179));
     EXPECT_EQ(draws[1].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_SELECTARG2));
     EXPECT_EQ(draws[1].state.Stage(D3DTSS_ALPHAOP), DWORD(D3DTOP_MODULATE));
-    ExpectQuad(draws[2], 297, 177, 396, 276, 0xFFFFFFFF, 1 * kTexel, 81 * kTexel, 99 * kTexel, 179 * kTexel);
+    ExpectQuad(draws[2], 297, 177, 396, 276, 0xFFFFFFFF, U(1), V(81), U(99), V(179));
     EXPECT_EQ(draws[2].state.Stage(D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
 
     View().keyCtrl = true;

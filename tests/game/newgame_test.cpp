@@ -117,6 +117,9 @@ class NewGameTest : public testing::Test {
         MakePicture("small.png", 48, 1000);
         MakePicture("tall.png", 49, 1000);
         MakePicture("big.png", 1500, 1100);
+        // 4000 x 1500 in 24-bit colour (an 18 MB image), cut off halfway through its pixels.
+        MakePicture("atlas_cut.png", 4000, 1500, "PNG24:");
+        fs::resize_file(kPictures / "atlas_cut.png", fs::file_size(kPictures / "atlas_cut.png") / 2);
         for (const char* name :
              {"orient.jpg", "orient.png", "orient.tga", "orient.tif", "orient.tiff", "orient.pcx",
               "orient.pnm", "orient.sgi", "orient.psd", "orient.dds", "orient.ico", "PHOTO.Bmp"})
@@ -218,10 +221,11 @@ TEST_F(NewGameTest, BuildsTheWholeBoardFromAPicture) {
     ASSERT_NE(Atlas(), nullptr);
     EXPECT_EQ((std::vector<UINT>{Atlas()->Width(), Atlas()->Height(), UINT(Atlas()->Pool()),
                                  UINT(Atlas()->Format())}),
-              (std::vector<UINT>{1024, 1024, D3DPOOL_MANAGED, D3DFMT_A8R8G8B8}));
+              (std::vector<UINT>{973, 726, D3DPOOL_MANAGED, D3DFMT_A8R8G8B8}))
+        << "the part of the 1024 x 1024 atlas that the pieces need";
     EXPECT_FALSE(Atlas()->IsLocked());
     EXPECT_EQ(Atlas()->Texel(33, 33), 0xFFFF0000u);                             // inside piece 0, red
-    EXPECT_EQ(Atlas()->Texel(1023, 1023), 0u);                                  // beyond every piece
+    EXPECT_EQ(Atlas()->Texel(972, 725), 0u);                                    // beyond every piece
     EXPECT_EQ(Atlas()->Texel(8 * 66 + 33 + 8 * 16, 550 + 8 * 16), 0xFF0000FFu); // bottom row, blue
 
     ASSERT_NE(Thumbnail(), nullptr);
@@ -331,6 +335,16 @@ TEST_F(NewGameTest, RefusedTexturesEndTheStart) {
     EXPECT_EQ(e.resultCode, D3DERR_INVALIDCALL);
     EXPECT_EQ(m_device->CallsOf(CallKind::CreateTexture).size(), 0u);
     EXPECT_TRUE(m_game->GetBoard().ownerMap.empty());
+
+    // Within the largest texture, but its atlas (4937 x 1812 for 100 pieces) is not: refused
+    // from its size alone, before the pixels are read (the file ends halfway through them).
+    TearDown();
+    SetUp();
+    m_device->knobs.maxTextureSize = 4096;
+    e = StartFailing("atlas_cut.png", 100);
+    EXPECT_STREQ(e.message, "Nie można utworzyć tekstury puzzli");
+    EXPECT_EQ(e.line, 764);
+    EXPECT_EQ(m_device->CallsOf(CallKind::CreateTexture).size(), 0u);
 
     TearDown();
     SetUp();

@@ -35,21 +35,22 @@ bool Exists(const std::string& path) {
     return std::ifstream(path).good();
 }
 
-IDirect3DTexture9* PatternTexture(int side, uint32_t seed) {
+IDirect3DTexture9* PatternTexture(int width, int height, uint32_t seed) {
     IDirect3DTexture9* t = nullptr;
-    EXPECT_EQ(g_pDevice->CreateTexture(side, side, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr),
+    EXPECT_EQ(g_pDevice->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr),
               D3D_OK);
     D3DLOCKED_RECT r;
     EXPECT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x)
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
             static_cast<uint32_t*>(r.pBits)[y * (r.Pitch / 4) + x] =
                 seed * 2654435761u ^ (y * 7919u + x * 31u);
     t->UnlockRect(0);
     return t;
 }
 
-// A 3 x 2 game of 48-pixel cells (144 x 96, atlas 256), built field by field.
+// A 3 x 2 game of 48-pixel cells (144 x 96, atlas 256, its texture the 168 x 108 the pieces
+// need), built field by field.
 void BuildBoard(CGame& g) {
     Board& b = g.GetBoard();
     b.areaWidth = 144;
@@ -70,8 +71,8 @@ void BuildBoard(CGame& g) {
             b.ownerMap[y * 144 + x] = static_cast<uint16_t>((y >= 50) * 3 + (x >= 45) + (x >= 95));
     b.thumbWidth = 512;
     b.thumbHeight = 341;
-    g.GetTextures().thumbnail = PatternTexture(512, 1);
-    g.GetTextures().puzzle = PatternTexture(256, 2);
+    g.GetTextures().thumbnail = PatternTexture(512, 512, 1);
+    g.GetTextures().puzzle = PatternTexture(168, 108, 2);
     b.playTime = 3723500;
     b.boardWidth = 1.5f * 144 + 12;
     b.boardHeight = 1.5f * 96 + 12;
@@ -193,7 +194,7 @@ TEST_F(SaveGameTest, SavedGameLoadsAsTheSameBoard) {
     auto* atlas = static_cast<CRecordingTexture*>(l->GetTextures().puzzle);
     ASSERT_TRUE(thumb && atlas);
     EXPECT_TRUE(thumb->Pool() == D3DPOOL_MANAGED && atlas->Pool() == D3DPOOL_MANAGED);
-    EXPECT_TRUE(atlas->GetLevelCount() == 1u && atlas->Width() == 256u);
+    EXPECT_TRUE(atlas->GetLevelCount() == 1u && atlas->Width() == 168u && atlas->Height() == 108u);
     EXPECT_FALSE(atlas->IsLocked());
     EXPECT_EQ(thumb->Bits(), static_cast<CRecordingTexture*>(g->GetTextures().thumbnail)->Bits());
     EXPECT_EQ(atlas->Bits(), static_cast<CRecordingTexture*>(g->GetTextures().puzzle)->Bits());

@@ -87,6 +87,7 @@ CDevice::CDevice(CDirect3D* direct3d, SDL_Window* window, const D3DPRESENT_PARAM
     m_direct3d->AddRef();
     for (int i = 0; i < 256; ++i)
         m_gamma.red[i] = m_gamma.green[i] = m_gamma.blue[i] = WORD(i * 257);
+    SDL_AddEventWatch(&CDevice::WatchWindow, this);
 }
 
 HRESULT CDevice::Create() {
@@ -147,6 +148,7 @@ HRESULT CDevice::Create() {
 }
 
 CDevice::~CDevice() {
+    SDL_DelEventWatch(&CDevice::WatchWindow, this);
     if (m_context) {
         MakeCurrent();
         GLuint textures[] = {m_backBuffer, m_presented, m_gammaTable};

@@ -41,6 +41,7 @@ void CDevice::SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP* ramp) {
         return;
     m_gamma = *ramp;
     m_gammaChanged = true;
+    m_windowStale = true;
     m_gammaIdentity = true;
     for (int i = 0; i < 256 && m_gammaIdentity; ++i)
         m_gammaIdentity = m_gamma.red[i] == WORD(i * 257) && m_gamma.green[i] == WORD(i * 257) &&
@@ -91,8 +92,10 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     }
 
     MakeCurrent();
+    bool repeated = false;
     if (m_recording) {
-        if (!(m_reuseFrames && FrameRepeatsLast()))
+        repeated = m_reuseFrames && FrameRepeatsLast();
+        if (!repeated)
             ExecuteRecorded();
         std::swap(m_frame, m_lastFrame);
         std::swap(m_frameVertices, m_lastFrameVertices);
@@ -103,6 +106,17 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     m_frame.clear();
     m_frameVertices.clear();
     m_recording = true;
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(m_window, &drawableWidth, &drawableHeight);
+    const bool stale = m_windowStale.exchange(false);
+    if (repeated && !stale && drawableWidth == m_shownDrawableWidth &&
+        drawableHeight == m_shownDrawableHeight) {
+        // The window already shows this frame: an idle scene costs only the pacing.
+        DumpFrame();
+        if (!m_immediate)
+            PaceFrame();
+        return D3D_OK;
+    }
     // The identity ramp changes nothing: the back buffer goes to the window as it is, which
     // saves a full-screen pass on every ordinary frame.
     if (m_gammaIdentity) {
@@ -114,8 +128,6 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     m_presentedOnce = true;
     DumpFrame();
 
-    int drawableWidth = 0, drawableHeight = 0;
-    SDL_GL_GetDrawableSize(m_window, &drawableWidth, &drawableHeight);
     Letterbox box =
         Letterbox::Fit(int(m_backBufferWidth), int(m_backBufferHeight), drawableWidth, drawableHeight);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -134,10 +146,23 @@ HRESULT CDevice::Present(const RECT*, const RECT*, HWND, const void*) {
                       drawableHeight - box.y, box.x + box.width, drawableHeight - box.y - box.height,
                       GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(m_window);
+    ++m_windowPresents;
+    m_shownDrawableWidth = drawableWidth;
+    m_shownDrawableHeight = drawableHeight;
     GlStateTouched();
     if (!m_immediate)
         PaceFrame();
     return D3D_OK;
+}
+
+// Every window event but the pointer's crossing may mean that the window lost what it showed or
+// shows it elsewhere or at another size: exposure, showing, resizing, restoring, moving.
+int CDevice::WatchWindow(void* device, SDL_Event* event) {
+    auto* self = static_cast<CDevice*>(device);
+    if (event->type == SDL_WINDOWEVENT && event->window.windowID == SDL_GetWindowID(self->m_window) &&
+        event->window.event != SDL_WINDOWEVENT_ENTER && event->window.event != SDL_WINDOWEVENT_LEAVE)
+        self->m_windowStale = true;
+    return 0;
 }
 
 // Direct3D's default presentation interval shows at most one frame per display refresh. Many

@@ -42,6 +42,11 @@ unsigned long long GetDrawCallCount(IDirect3DDevice9* device) {
     return gl ? gl->DrawCalls() : 0;
 }
 
+unsigned long GetWindowPresentCount(IDirect3DDevice9* device) {
+    auto* gl = dynamic_cast<d3d9::CDevice*>(device);
+    return gl ? gl->WindowPresents() : 0;
+}
+
 namespace d3d9 {
 
 long EnvNumber(const char* name, long fallback) {

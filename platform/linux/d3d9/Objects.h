@@ -13,6 +13,7 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -194,6 +195,8 @@ class CDevice final : public d3d9rules::CCounted<IDirect3DDevice9> {
     std::vector<DWORD> ReadTarget(UINT* width, UINT* height);
     std::vector<DWORD> ReadPresented(UINT* width, UINT* height);
     unsigned long long DrawCalls() const { return m_drawCalls; }
+    // Frames put into the window (copied and swapped) since the device was created.
+    unsigned long WindowPresents() const { return m_windowPresents; }
     // Everything recorded for the frame reaches OpenGL now, and the rest of the frame is drawn as
     // it comes; called before anything that reads or changes what recorded draws depend on.
     void Submit();
@@ -223,6 +226,7 @@ class CDevice final : public d3d9rules::CCounted<IDirect3DDevice9> {
     void GammaPass();
     void DumpFrame();
     void PaceFrame();
+    static int WatchWindow(void* device, SDL_Event* event);
     std::vector<DWORD> ReadFramebuffer(GLuint framebuffer, UINT width, UINT height);
 
     CDirect3D* m_direct3d;
@@ -260,6 +264,13 @@ class CDevice final : public d3d9rules::CCounted<IDirect3DDevice9> {
     // What the last Present showed: the gamma pass's output, or the back buffer itself when the
     // ramp is the identity and the pass was skipped.
     GLuint m_shownFramebuffer = 0;
+    // A frame that repeats the last one, while the window still shows that one, is not put into
+    // the window again. Anything that may have changed what the window shows makes it stale: an
+    // exposure, a size or state change of the window (from SDL's event watch, which may run on
+    // another thread), a new gamma ramp, a drawable of another size.
+    std::atomic<bool> m_windowStale{true};
+    int m_shownDrawableWidth = 0, m_shownDrawableHeight = 0;
+    unsigned long m_windowPresents = 0;
 
     // A frame drawn into the back buffer is recorded and sent to OpenGL when it is presented.
     // When it repeats the frame before it exactly (same clears, states, texture contents and

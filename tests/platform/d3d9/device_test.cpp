@@ -649,6 +649,49 @@ TEST_F(D3D9Device, AFrameThatRepeatsTheLastIsShownWithoutBeingDrawnAgain) {
     texture->Release();
 }
 
+// An idle scene is not put into the window again; whatever may have changed what the window
+// shows is: a new frame, an exposure or other window event, a gamma ramp, a reset.
+TEST_F(D3D9Device, ARepeatedFrameReachesTheWindowOnlyWhenTheWindowNeedsIt) {
+    DWORD colour = D3DCOLOR_ARGB(255, 0, 0, 80);
+    D3DGAMMARAMP identity;
+    for (int i = 0; i < 256; ++i)
+        identity.red[i] = identity.green[i] = identity.blue[i] = WORD(i * 257);
+    auto window = [&](Uint8 what) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = SDL_GetWindowID(Window());
+        e.window.event = what;
+        SDL_PushEvent(&e);
+        SDL_FlushEvent(SDL_WINDOWEVENT);
+    };
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"first frame", [] {}},
+        {"repeated", [] {}},
+        {"new colour", [&] { colour = D3DCOLOR_ARGB(255, 0, 80, 0); }},
+        {"repeated", [] {}},
+        {"exposed", [&] { window(SDL_WINDOWEVENT_EXPOSED); }},
+        {"pointer enters", [&] { window(SDL_WINDOWEVENT_ENTER); }},
+        {"resized", [&] { window(SDL_WINDOWEVENT_SIZE_CHANGED); }},
+        {"gamma ramp", [&] { m_device->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &identity); }},
+        {"reset",
+         [&] {
+             D3DPRESENT_PARAMETERS p = Parameters();
+             EXPECT_EQ(m_device->Reset(&p), D3D_OK);
+         }},
+        {"repeated", [] {}},
+    };
+    const unsigned long expected[] = {1, 0, 1, 0, 1, 0, 1, 1, 1, 0};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].second();
+        const unsigned long before = layer::GetWindowPresentCount(m_device);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1, 0);
+        EXPECT_EQ(Present(), D3D_OK);
+        EXPECT_EQ(layer::GetWindowPresentCount(m_device) - before, expected[i]) << steps[i].first;
+        UINT w = 0, h = 0;
+        EXPECT_EQ(layer::ReadPresentedFrame(m_device, &w, &h)[0], colour) << steps[i].first;
+    }
+}
+
 // The settings read when a device is made, and the refusal of hardware vertex processing.
 TEST_F(D3D9Device, EnvironmentAndHooksShapeANewDevice) {
     m_device->Release();
