@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <pwd.h>
 #include <string>
 #include <sys/stat.h>
@@ -48,7 +49,10 @@ std::string RunAsUser(const std::function<std::string()>& what) {
     return text;
 }
 
+// '~' is the user's folder under the home, '@' the test's folder.
 std::string Replace(std::string text, const std::string& root) {
+    for (size_t at; (at = text.find('~')) != std::string::npos;)
+        text.replace(at, 1, "@/home/.local/share/tarvenkol-puzzle");
     for (size_t at; (at = text.find('@')) != std::string::npos;)
         text.replace(at, 1, root);
     return text;
@@ -58,10 +62,22 @@ void MakeFile(const std::string& path) {
     std::ofstream(path) << "x";
 }
 
-// A folder of this user that this user cannot write.
-void MakeReadOnlyFolder(const std::string& path) {
-    fs::create_directories(path);
-    chmod(path.c_str(), 0555);
+// Lays out what a case finds, as "d:folder r:read-only-folder f:file l:link-elsewhere ...".
+void Prepare(const std::string& what, const std::string& root) {
+    std::istringstream items(Replace(what, root));
+    for (std::string item; items >> item;) {
+        std::string path = item.substr(2);
+        if (item[0] == 'f' || item[0] == 'l')
+            fs::create_directories(fs::path(path).parent_path());
+        if (item[0] == 'd' || item[0] == 'r')
+            fs::create_directories(path);
+        if (item[0] == 'r')
+            chmod(path.c_str(), 0555);
+        if (item[0] == 'f')
+            MakeFile(path);
+        if (item[0] == 'l')
+            fs::create_symlink("/elsewhere", path);
+    }
 }
 
 struct Case {
@@ -69,9 +85,9 @@ struct Case {
     bool programFolderWritable;
     const char* home;     // '@' is the test's folder; nullptr: unset
     const char* dataHome; // the same
-    std::function<void(const std::string& root)> prepare;
-    const char* path;   // the path taken
-    const char* reason; // nullptr: no problem
+    const char* prepare;  // for Prepare
+    const char* path;     // the path taken
+    const char* reason;   // nullptr: no problem
 };
 
 class CTestFolder {
@@ -96,44 +112,24 @@ class CTestFolder {
 } // namespace
 
 TEST(ProgramFolder, IsTheProgramsOwnOrTheUsersOrSaysWhyNot) {
-    const std::string user = "@/home/.local/share/tarvenkol-puzzle";
+    // clang-format off
     const Case cases[] = {
-        {"writable program folder", true, "@/home", nullptr, {}, "@/installed/Game", nullptr},
-        {"home", false, "@/home", nullptr, {}, "@/home/.local/share/tarvenkol-puzzle/Game", nullptr},
-        {"absolute data home", false, "@/home", "@/data", {}, "@/data/tarvenkol-puzzle/Game", nullptr},
-        {"relative data home",
-         false,
-         "@/home",
-         "data",
-         {},
-         "@/home/.local/share/tarvenkol-puzzle/Game",
-         nullptr},
-        {"links renewed, other things kept", false, "@/home", nullptr,
-         [&](const std::string& root) {
-             fs::create_directories(Replace(user, root));
-             fs::create_symlink("/elsewhere/Game", Replace(user + "/Game", root));
-             MakeFile(Replace(user + "/Gfx", root));
-         },
-         "@/home/.local/share/tarvenkol-puzzle/Game", nullptr},
-        {"missing home", false, "@/locked/nohome", nullptr,
-         [](const std::string& root) { MakeReadOnlyFolder(root + "/locked"); }, "@/installed/Game",
+        {"writable program folder", true, "@/home", nullptr, "", "@/installed/Game", nullptr},
+        {"home", false, "@/home", nullptr, "", "~/Game", nullptr},
+        {"absolute data home", false, "@/home", "@/data", "", "@/data/tarvenkol-puzzle/Game", nullptr},
+        {"relative data home", false, "@/home", "data", "", "~/Game", nullptr},
+        {"links renewed, other things kept", false, "@/home", nullptr, "l:~/Game f:~/Gfx", "~/Game", nullptr},
+        {"missing home", false, "@/locked/nohome", nullptr, "r:@/locked", "@/installed/Game",
          "folder domowy @/locked/nohome nie istnieje"},
-        {"home not writable", false, "@/home", nullptr,
-         [](const std::string& root) { MakeReadOnlyFolder(root + "/home"); }, "@/installed/Game",
+        {"home not writable", false, "@/home", nullptr, "r:@/home", "@/installed/Game",
          "brak prawa zapisu w folderze @/home"},
-        {"user folder not writable", false, "@/home", nullptr,
-         [&](const std::string& root) { MakeReadOnlyFolder(Replace(user, root)); }, "@/installed/Game",
-         "brak prawa zapisu w folderze @/home/.local/share/tarvenkol-puzzle"},
-        {"user folder is a file", false, "@/home", nullptr,
-         [&](const std::string& root) {
-             fs::create_directories(Replace("@/home/.local/share", root));
-             MakeFile(Replace(user, root));
-         },
-         "@/installed/Game", "@/home/.local/share/tarvenkol-puzzle nie jest folderem"},
-        {"data home under a file", false, "@/home", "@/file/data",
-         [](const std::string& root) { MakeFile(root + "/file"); }, "@/installed/Game",
+        {"user folder not writable", false, "@/home", nullptr, "r:~", "@/installed/Game",
+         "brak prawa zapisu w folderze ~"},
+        {"user folder is a file", false, "@/home", nullptr, "f:~", "@/installed/Game", "~ nie jest folderem"},
+        {"data home under a file", false, "@/home", "@/file/data", "f:@/file", "@/installed/Game",
          "@/file nie jest folderem"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CTestFolder folder;
@@ -144,8 +140,7 @@ TEST(ProgramFolder, IsTheProgramsOwnOrTheUsersOrSaysWhyNot) {
             if (!c.programFolderWritable)
                 chmod((root + "/installed").c_str(), 0555);
             fs::create_directories(root + "/home");
-            if (c.prepare)
-                c.prepare(root);
+            Prepare(c.prepare, root);
             if (c.home)
                 setenv("HOME", Replace(c.home, root).c_str(), 1);
             if (c.dataHome)
@@ -159,8 +154,8 @@ TEST(ProgramFolder, IsTheProgramsOwnOrTheUsersOrSaysWhyNot) {
         std::string problem;
         if (c.reason) {
             bool absolute = c.dataHome && c.dataHome[0] == '@';
-            std::string named = (absolute ? std::string(c.dataHome) : c.home + std::string("/.local/share")) +
-                                "/tarvenkol-puzzle";
+            std::string named = absolute ? c.dataHome + std::string("/tarvenkol-puzzle")
+                                         : c.home + std::string("/.local/share/tarvenkol-puzzle");
             problem = Replace("Nie można utworzyć folderu użytkownika " + named + " (" + c.reason +
                                   "). W folderze programu @/installed nie można zapisywać, więc nie da się "
                                   "zapisać ani gry, ani dziennika błędów.",
@@ -177,12 +172,12 @@ TEST(ProgramFolder, IsTheProgramsOwnOrTheUsersOrSaysWhyNot) {
         }
         if (made == root + "/installed")
             continue;
-        if (!c.prepare) {
+        if (!*c.prepare) {
             EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all);
         }
         for (const char* name : kLinked) {
             std::string link = made + "/" + name;
-            if (std::string(name) == "Gfx" && c.prepare)
+            if (std::string(name) == "Gfx" && *c.prepare)
                 EXPECT_FALSE(fs::is_symlink(link)) << link;
             else
                 EXPECT_EQ(fs::read_symlink(link), root + "/installed/" + name) << link;
