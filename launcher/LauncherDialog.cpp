@@ -5,6 +5,8 @@
 #include "SavedGames.h"
 #include "StartArgument.h"
 
+#include "startup/CommandLine.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -62,6 +64,36 @@ gboolean DrawListFocus(GtkWidget* list, cairo_t* cr, gpointer) {
     return FALSE;
 }
 
+// A modal message box over owner with the exclamation icon: "OK", or "Tak" and "Nie" (the first the
+// default). Returns the answer once it is closed.
+int RunWarningBox(GtkWindow* owner, const std::string& utf8Text, const std::string& title, bool yesNo) {
+    GtkWidget* box =
+        gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                               yesNo ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s", utf8Text.c_str());
+    if (yesNo) {
+        gtk_dialog_add_buttons(GTK_DIALOG(box), "_Tak", GTK_RESPONSE_YES, "_Nie", GTK_RESPONSE_NO, nullptr);
+        gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_YES);
+    }
+    gtk_window_set_title(GTK_WINDOW(box), title.c_str());
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box),
+                                 gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG));
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gtk_widget_show_all(box);
+    int answer = gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+    return answer;
+}
+
+// A shortened name's tooltip is the whole name; a name shown whole has none.
+gboolean ShowShortenedName(GtkWidget* label, gint, gint, gboolean, GtkTooltip* tooltip, gpointer) {
+    if (!pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(label)))) {
+        return FALSE;
+    }
+    gtk_tooltip_set_text(tooltip, gtk_label_get_text(GTK_LABEL(label)));
+    return TRUE;
+}
+
 } // namespace
 
 CLauncherDialog::CLauncherDialog(std::string gameProgram) : m_gameProgram(std::move(gameProgram)) {
@@ -107,13 +139,16 @@ CLauncherDialog::~CLauncherDialog() {
     g_object_unref(m_builder);
 }
 
-void CLauncherDialog::Run() {
+void CLauncherDialog::Run(const std::string& notice) {
     gtk_toggle_button_set_active(m_newPuzzle, TRUE);
     FillSavedGamesList();
     gtk_widget_grab_default(Widget(m_builder, "Ok"));
     gtk_widget_grab_focus(GTK_WIDGET(m_newPuzzle));
     gtk_window_present(m_window);
     m_running = true;
+    if (!notice.empty()) {
+        ShowMessage(notice);
+    }
     gtk_main();
 }
 
@@ -290,7 +325,7 @@ int CLauncherDialog::VisibleListRows() const {
 // (missing, or not a program the launcher may run).
 bool CLauncherDialog::LaunchGame(const std::string& argument) {
     std::string commandLine = ComposeGameCommandLine(argument);
-    std::vector<std::string> arguments = SplitCommandLine(commandLine);
+    std::vector<std::string> arguments = startup::SplitCommandLine(commandLine);
     arguments[0] = m_gameProgram;
     std::vector<gchar*> argv;
     for (std::string& text : arguments) {
@@ -298,7 +333,7 @@ bool CLauncherDialog::LaunchGame(const std::string& argument) {
     }
     argv.push_back(nullptr);
     gchar** environment =
-        g_environ_setenv(g_get_environ(), kGameCommandLineVariable, commandLine.c_str(), TRUE);
+        g_environ_setenv(g_get_environ(), startup::kCommandLineVariable, commandLine.c_str(), TRUE);
     gboolean started =
         g_spawn_async(nullptr, argv.data(), environment, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
     g_strfreev(environment);
@@ -354,6 +389,12 @@ void CLauncherDialog::FillSavedGamesList() {
     for (const std::string& entry : ListSavedGames()) {
         GtkWidget* label = gtk_label_new(SavedGameDisplayName(entry).c_str());
         gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+        // The list takes the dialog's width whatever the names: a long one is shortened in its
+        // middle and shown whole in its tooltip.
+        gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
+        gtk_label_set_max_width_chars(GTK_LABEL(label), 1);
+        gtk_widget_set_has_tooltip(label, TRUE);
+        g_signal_connect(label, "query-tooltip", G_CALLBACK(ShowShortenedName), nullptr);
         gtk_widget_set_margin_start(label, 4);
         gtk_widget_set_margin_end(label, 4);
         gtk_widget_set_margin_top(label, 1);
@@ -382,19 +423,7 @@ void CLauncherDialog::DeleteSavedGame() {
         MoveFocus(DialogControl::SavedGames);
         return;
     }
-    std::string question = DeleteQuestion(*entry);
-    GtkWidget* box = gtk_message_dialog_new(m_window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_NONE,
-                                            "%s", question.c_str());
-    gtk_dialog_add_buttons(GTK_DIALOG(box), "_Tak", GTK_RESPONSE_YES, "_Nie", GTK_RESPONSE_NO, nullptr);
-    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_YES);
-    gtk_window_set_title(GTK_WINDOW(box), ToUtf8(kDeleteTitle).c_str());
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box),
-                                 gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG));
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    gtk_widget_show_all(box);
-    int answer = gtk_dialog_run(GTK_DIALOG(box));
-    gtk_widget_destroy(box);
+    int answer = RunWarningBox(m_window, DeleteQuestion(*entry), ToUtf8(kDeleteTitle), true);
     if (answer == GTK_RESPONSE_YES) {
         DeleteSavedGameFile(*entry);
         FillSavedGamesList();
@@ -402,16 +431,11 @@ void CLauncherDialog::DeleteSavedGame() {
 }
 
 void CLauncherDialog::ShowWarning(const char* text) {
-    GtkWidget* box = gtk_message_dialog_new(m_window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_OK,
-                                            "%s", ToUtf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(box), ToUtf8(kProgramTitle).c_str());
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box),
-                                 gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG));
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    gtk_widget_show_all(box);
-    gtk_dialog_run(GTK_DIALOG(box));
-    gtk_widget_destroy(box);
+    ShowMessage(ToUtf8(text));
+}
+
+void CLauncherDialog::ShowMessage(const std::string& utf8Text) {
+    RunWarningBox(m_window, utf8Text, ToUtf8(kProgramTitle), false);
 }
 
 // The control gets the keyboard focus with its text as it was, not selected.

@@ -21,8 +21,9 @@ class CLauncherDialog {
 
     // Shows the dialog and returns when it has ended: after "OK" with passing checks and Game
     // started, "Anuluj", Escape or the close box. When Game cannot be started, a warning says so
-    // and the dialog stays open.
-    void Run();
+    // and the dialog stays open. A notice (UTF-8), when given, is shown once over the dialog as
+    // it opens.
+    void Run(const std::string& notice = std::string());
 
     // A control of the UI description by its id ("Picture", "Browse", "SavedGames"...).
     GtkWidget* Control(const char* id) const;
@@ -48,6 +49,7 @@ class CLauncherDialog {
     void FillSavedGamesList();
     std::optional<std::string> SelectedEntry() const;
     void ShowWarning(const char* text);
+    void ShowMessage(const std::string& utf8Text);
     void MoveFocus(DialogControl control);
     void End();
     bool LaunchGame(const std::string& argument);

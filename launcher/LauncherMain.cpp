@@ -1,24 +1,26 @@
 #include "LauncherDialog.h"
-#include "ProgramFolder.h"
+
+#include "startup/ProgramFolder.h"
 
 #include <glib/gstdio.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
 
-// The launcher's own path; from an installation its user cannot write, its stand-in in the
+// Where the launcher runs from; from an installation its user cannot write, its stand-in in the
 // user's program folder, which then becomes the current directory (saved games live there).
-std::string LauncherProgramPath(const char* argv0) {
-    std::string started = StartedLauncherPath(argv0);
-    std::string own = OwnLauncherPath(started);
-    if (own != started) {
-        gchar* folder = g_path_get_dirname(own.c_str());
+startup::ProgramPlace LauncherPlace(const char* argv0) {
+    std::string started = startup::StartedProgramPath(argv0);
+    startup::ProgramPlace place = startup::ChooseProgramPlace(started);
+    if (place.path != started) {
+        gchar* folder = g_path_get_dirname(place.path.c_str());
         if (g_chdir(folder) != 0)
-            own = started;
+            place.path = started;
         g_free(folder);
     }
-    return own;
+    return place;
 }
 
 // Game is installed beside the launcher.
@@ -34,13 +36,19 @@ std::string GameProgramPath(const std::string& launcherPath) {
 // Exit codes: 0 when the dialog has ended (with or without a game started), 1 when the user
 // interface cannot start (no display).
 int main(int argc, char** argv) {
-    std::string self = LauncherProgramPath(argc > 0 ? argv[0] : nullptr);
+    startup::ProgramPlace place = LauncherPlace(argc > 0 ? argv[0] : nullptr);
+    if (!place.problem.empty())
+        fprintf(stderr, "%s: %s\n", argc > 0 ? argv[0] : "Puzzle", place.problem.c_str());
+    // The X11 instance name is the program's own file name (Game starts it as "Puzzle.exe").
+    gchar* name = g_path_get_basename(place.path.c_str());
+    g_set_prgname(name);
+    g_free(name);
     if (!gtk_init_check(&argc, &argv)) {
         return 1;
     }
     // Both programs' windows carry the window class of the desktop entry's StartupWMClass.
     gdk_set_program_class("TARVENKOL_PUZZLE");
-    CLauncherDialog dialog(GameProgramPath(self));
-    dialog.Run();
+    CLauncherDialog dialog(GameProgramPath(place.path));
+    dialog.Run(place.problem);
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include "LauncherTexts.h"
 
+#include "startup/CommandLine.h"
+
 #include <cstdint>
 #include <sys/stat.h>
 
@@ -34,10 +36,10 @@ size_t CountCharacters(std::string_view text) {
 // The one argument in the quotes that keep its blanks together, or nothing when Game would not
 // get it whole.
 std::optional<std::string> QuoteForGame(const std::string& argument) {
-    if (argument.find('"') != std::string::npos || CountCharacters(argument) > kGameArgumentCharacters) {
+    if (CountCharacters(argument) > kGameArgumentCharacters) {
         return std::nullopt;
     }
-    return "\"" + argument + "\"";
+    return startup::QuoteArgument(argument, startup::Quotes::Always);
 }
 
 CheckResult Warn(const char* text, DialogControl focus) {
@@ -154,72 +156,4 @@ CheckResult PrepareOpenGameArgument(const std::optional<std::string>& selectedEn
 
 std::string ComposeGameCommandLine(const std::string& argument) {
     return "Game.exe " + argument;
-}
-
-std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
-    std::vector<std::string> arguments;
-    size_t i = 0;
-    const size_t n = commandLine.size();
-
-    std::string program;
-    bool quoted = false;
-    for (; i < n; ++i) {
-        char c = commandLine[i];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && (c == ' ' || c == '\t')) {
-            break;
-        } else {
-            program += c;
-        }
-    }
-    arguments.push_back(program);
-
-    for (;;) {
-        while (i < n && (commandLine[i] == ' ' || commandLine[i] == '\t')) {
-            ++i;
-        }
-        if (i >= n) {
-            break;
-        }
-        std::string argument;
-        quoted = false;
-        while (i < n) {
-            char c = commandLine[i];
-            if (c == '\\') {
-                size_t backslashes = 0;
-                while (i < n && commandLine[i] == '\\') {
-                    ++backslashes;
-                    ++i;
-                }
-                if (i < n && commandLine[i] == '"') {
-                    argument.append(backslashes / 2, '\\');
-                    if (backslashes % 2 == 1) {
-                        argument += '"';
-                        ++i;
-                    }
-                } else {
-                    argument.append(backslashes, '\\');
-                }
-                continue;
-            }
-            if (c == '"') {
-                if (quoted && i + 1 < n && commandLine[i + 1] == '"') {
-                    argument += '"';
-                    i += 2;
-                    continue;
-                }
-                quoted = !quoted;
-                ++i;
-                continue;
-            }
-            if (!quoted && (c == ' ' || c == '\t')) {
-                break;
-            }
-            argument += c;
-            ++i;
-        }
-        arguments.push_back(argument);
-    }
-    return arguments;
 }

@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The controls of the launcher dialog that a failed check hands the keyboard focus to.
 enum class DialogControl { None, Picture, PieceCount, SavedGames };
@@ -45,16 +44,6 @@ CheckResult PrepareNewGameArgument(const std::string& pictureText, const std::st
 // 259 characters. The argument is "--open:" entry ".pzz" in double quotes, with no folder.
 CheckResult PrepareOpenGameArgument(const std::optional<std::string>& selectedEntry);
 
-// The command line that starts Game with the argument: "Game.exe " followed by it.
+// The command line that starts Game with the argument (already quoted): "Game.exe " followed by
+// it. How Game's arguments are split from it is startup/CommandLine.h's SplitCommandLine.
 std::string ComposeGameCommandLine(const std::string& argument);
-
-// The environment variable in which Game's platform layer finds its command line exactly as
-// composed (its arguments alone cannot tell how they were quoted).
-inline constexpr const char* kGameCommandLineVariable = "PUZZLE_WIN32_COMMAND_LINE";
-
-// Splits a command line as a Windows program's C runtime does: blanks and tabs outside quotes
-// separate arguments, quotes group and are dropped, 2n backslashes before a quote give n
-// backslashes and a quote that groups, 2n+1 give n backslashes and a literal quote, and "" inside
-// quotes gives a literal quote. The first entry is the program name, which ends at the first
-// blank or tab outside quotes and keeps its backslashes.
-std::vector<std::string> SplitCommandLine(std::string_view commandLine);

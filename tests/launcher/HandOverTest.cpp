@@ -8,11 +8,13 @@
 
 #include "framework/App.h"
 #include "framework/StartRequest.h"
-#include "platform/linux/win32/Internal.h"
+#include "startup/CommandLine.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,14 +40,7 @@ std::string GameSees(const std::vector<std::string>& arguments, const char* envi
     std::vector<const char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(argument.c_str());
-    return layer::RecoverCommandLine(int(argv.size()), argv.data(), environmentText);
-}
-
-std::string Repeat(const std::string& piece, size_t times) {
-    std::string text;
-    for (size_t i = 0; i < times; ++i)
-        text += piece;
-    return text;
+    return startup::RecoverCommandLine(int(argv.size()), argv.data(), environmentText);
 }
 
 // A relative path of the given number of characters (one UTF-8 sequence each) ending in
@@ -109,7 +104,7 @@ TEST(HandOver, WhatTheLauncherAcceptsGamePlaysAndTheRestIsRefused) {
         } else {
             ASSERT_TRUE(result.ok) << (result.warning ? result.warning : "");
             std::string commandLine = ComposeGameCommandLine(result.argument);
-            std::vector<std::string> arguments = SplitCommandLine(commandLine);
+            std::vector<std::string> arguments = startup::SplitCommandLine(commandLine);
             arguments[0] = "/opt/puzzle/Game";
             CGameCommandLine game(GameSees(arguments, commandLine.c_str()));
             EXPECT_EQ(game.arguments.size(), 1u);
@@ -134,32 +129,60 @@ TEST(HandOver, WhatTheLauncherAcceptsGamePlaysAndTheRestIsRefused) {
     }
 }
 
-TEST(HandOver, SavedGamesOpenByTheirNameOrAreRefused) {
-    const std::pair<std::string, const char*> cases[] = {
-        {"kot.jpg (108)", nullptr},
-        {"Espa\xc3\xb1"
-         "a (100)",
-         nullptr},
-        {"C:\\gry\\a b", nullptr},
-        {std::string(248, 'g'), nullptr},
-        {Repeat(kZ, 248), nullptr},
-        {std::string(249, 'g'), kSavedGameNameUnusable},
-        {"a\" b", kSavedGameNameUnusable},
-    };
-    for (const auto& [entry, warning] : cases) {
-        SCOPED_TRACE(entry);
-        CheckResult result = PrepareOpenGameArgument(entry);
-        if (warning) {
-            EXPECT_FALSE(result.ok);
-            EXPECT_STREQ(result.warning, warning);
-            EXPECT_EQ(result.focus, DialogControl::SavedGames);
-            continue;
+// Many names of every kind a player meets (blanks, tabs, Polish letters, backslashes, quotes, "?",
+// lengths around Game's 259 characters): what the launcher accepts, Game gets back exactly; it
+// refuses only what Game could not get whole.
+TEST(HandOver, EveryNameTheLauncherAcceptsReachesGameWhole) {
+    CTempFolder folder;
+    std::mt19937 random(19);
+    // The last two only in every fourth name, so that most names pass.
+    const std::string pieces[] = {"a",        "Z",        "7",  ".",    " ", "  ", "\t", "\xc5\xbc",
+                                  "\xc5\x81", "\xc3\xb3", "\\", "\\\\", "(", "-",  "\"", "?"};
+    // A name of about `characters` characters: each piece is mostly a letter, the rest at random.
+    auto Name = [&](size_t characters, bool folders, size_t usable) {
+        std::string name = "n";
+        for (size_t i = 1, inFolder = 1; i < characters; ++i, ++inFolder) {
+            if (folders && inFolder == 50) {
+                name += "/n";
+                inFolder = 0;
+                ++i;
+                continue;
+            }
+            name += random() % 3 ? pieces[random() % 3] : pieces[random() % usable];
         }
-        ASSERT_TRUE(result.ok);
+        return name;
+    };
+    const std::string counts[] = {"4", " 25", "100abc", "10000", "4\\", "12?7", "4 --window"};
+    for (int i = 0; i < 400; ++i) {
+        bool open = i % 2 == 0;
+        std::string name = Name(200 + random() % 60, !open, std::size(pieces) - (i % 4 == 1 ? 0 : 2));
+        std::string count = counts[random() % std::size(counts)];
+        SCOPED_TRACE(name + (open ? "" : " ? " + count));
+        std::string argument = open ? "--open:" + name + ".pzz" : "--new:" + name + "?" + count;
+        bool allowed = argument.find('"') == std::string::npos &&
+                       g_utf8_strlen(argument.c_str(), -1) <= 259 &&
+                       (open || name.find('?') == std::string::npos);
+        CheckResult result;
+        if (open) {
+            result = PrepareOpenGameArgument(name);
+        } else {
+            std::filesystem::path file = folder.Path() / name;
+            std::filesystem::create_directories(file.parent_path());
+            CTempFolder::Touch(file.string());
+            result = PrepareNewGameArgument(name, count);
+        }
+        ASSERT_EQ(result.ok, allowed) << (result.warning ? result.warning : "");
+        if (!allowed)
+            continue;
         std::string commandLine = ComposeGameCommandLine(result.argument);
-        std::vector<std::string> arguments = SplitCommandLine(commandLine);
+        std::vector<std::string> arguments = startup::SplitCommandLine(commandLine);
+        arguments[0] = "/opt/puzzle/Game";
         CGameCommandLine game(GameSees(arguments, commandLine.c_str()));
-        EXPECT_EQ(game.request.kind, 2);
-        EXPECT_EQ(game.request.path, entry + ".pzz");
+        EXPECT_EQ(game.arguments, std::vector<std::string>{argument});
+        if (open)
+            EXPECT_EQ(std::tie(game.request.kind, game.request.path), std::tuple(2, name + ".pzz"));
+        else
+            EXPECT_EQ(std::tie(game.request.kind, game.request.path, game.request.pieceCount),
+                      std::tuple(1, name, ReadDecimal(count).value()));
     }
 }

@@ -114,19 +114,3 @@ TEST(OpenGameArgument, NeedsASelectionAndNamesTheFileWithoutAFolder) {
     EXPECT_TRUE(chosen.ok);
     EXPECT_EQ(chosen.argument, "\"--open:a.b.pzz\"");
 }
-
-TEST(GameCommandLine, GivesGameTheTextBetweenTheQuotesAsOneArgument) {
-    auto Split = [](const std::string& argument) {
-        return SplitCommandLine(ComposeGameCommandLine(argument));
-    };
-    EXPECT_EQ(ComposeGameCommandLine("\"--open:a.pzz\""), "Game.exe \"--open:a.pzz\"");
-    EXPECT_EQ(Split("\"--new:moje obrazki/kot.jpg? 25\""),
-              (std::vector<std::string>{"Game.exe", "--new:moje obrazki/kot.jpg? 25"}));
-    EXPECT_EQ(Split("\"--new:C:\\Obrazki\\kot.jpg?25\""),
-              (std::vector<std::string>{"Game.exe", "--new:C:\\Obrazki\\kot.jpg?25"}));
-    // Backslashes before a quote follow the Windows rules.
-    EXPECT_EQ(Split("\"--new:a?25\\\""), (std::vector<std::string>{"Game.exe", "--new:a?25\""}));
-    EXPECT_EQ(Split("\"--new:a?25\\\\\""), (std::vector<std::string>{"Game.exe", "--new:a?25\\"}));
-    EXPECT_EQ(Split("\"--new:a\"\"b?4\""), (std::vector<std::string>{"Game.exe", "--new:a\"b?4"}));
-    EXPECT_EQ(Split("\"--new:a\" b"), (std::vector<std::string>{"Game.exe", "--new:a", "b"}));
-}

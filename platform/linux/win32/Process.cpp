@@ -1,5 +1,6 @@
 // WinExec: Windows command-line splitting, "X.exe" as the program X, a detached start.
 #include "platform/linux/win32/Internal.h"
+#include "startup/CommandLine.h"
 
 #include <cerrno>
 #include <climits>
@@ -64,7 +65,7 @@ UINT WinExec(LPCSTR commandLine, UINT showCommand) {
     if (const auto& sink = layer::WinExecSink())
         return sink(commandLine, showCommand);
 
-    std::vector<std::string> args = layer::SplitCommandLine(commandLine);
+    std::vector<std::string> args = startup::SplitCommandLine(commandLine ? commandLine : "");
     if (args.empty() || args[0].empty())
         return ERROR_FILE_NOT_FOUND;
     std::string program = FindProgram(args[0]);
@@ -77,9 +78,9 @@ UINT WinExec(LPCSTR commandLine, UINT showCommand) {
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::string variable = std::string(layer::kCommandLineVariable) + "=" + commandLine;
+    std::string variable = std::string(startup::kCommandLineVariable) + "=" + commandLine;
     std::vector<char*> envp;
-    size_t prefixLength = strlen(layer::kCommandLineVariable) + 1;
+    size_t prefixLength = strlen(startup::kCommandLineVariable) + 1;
     for (char** e = environ; *e; ++e)
         if (strncmp(*e, variable.c_str(), prefixLength) != 0)
             envp.push_back(*e);

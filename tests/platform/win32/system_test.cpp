@@ -14,8 +14,6 @@
 #include <unistd.h>
 #include <vector>
 
-using Args = std::vector<std::string>;
-
 TEST(CRuntime, RandIsTheWindowsGenerator) {
     for (int pass = 0; pass < 2; ++pass) {
         srand(1);
@@ -49,54 +47,6 @@ TEST(CRuntime, SplitPathHandlesBothSeparatorsDotsMissingPartsAndLongNames) {
     char fname[_MAX_FNAME];
     _splitpath("x/y.z", nullptr, nullptr, fname, nullptr);
     EXPECT_STREQ(fname, "y");
-}
-
-TEST(CommandLine, SplitsWithTheWindowsRules) {
-    EXPECT_EQ(layer::SplitCommandLine("Game.exe \"--new:C:\\Moje obrazy\\kot.jpg?100\""),
-              (Args{"Game.exe", "--new:C:\\Moje obrazy\\kot.jpg?100"}));
-    EXPECT_EQ(layer::SplitCommandLine("  Puzzle.exe  "), (Args{"Puzzle.exe"}));
-    // Backslashes count only before a quote: 2n give n and a toggle, 2n+1 give n and a quote.
-    EXPECT_EQ(layer::SplitCommandLine("p a\\\\\"b c\" d\\\"e f\\g"), (Args{"p", "a\\b c", "d\"e", "f\\g"}));
-    EXPECT_EQ(layer::SplitCommandLine("p \"\" \"x\"\"y\""), (Args{"p", "", "x\"y"}));
-    // The program name takes no escapes.
-    EXPECT_EQ(layer::SplitCommandLine("\"C:\\a b\\p.exe\" 1"), (Args{"C:\\a b\\p.exe", "1"}));
-    EXPECT_EQ(layer::SplitCommandLine("p \"unbalanced rest"), (Args{"p", "unbalanced rest"}));
-}
-
-TEST(CommandLine, QuotesForASplitterWithoutEscapes) {
-    // Quotes only group; backslashes are plain characters; a quote cannot be written.
-    const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {"plain", "plain"},
-        {"", "\"\""},
-        {"two words", "\"two words\""},
-        {"tab\there", "\"tab\there\""},
-        {"end\\", "end\\"},
-        {"sp ace\\", "\"sp ace\\\""},
-        {"q\"uote", std::nullopt},
-    };
-    for (const auto& [argument, text] : cases)
-        EXPECT_EQ(layer::QuoteArgument(argument), text) << argument;
-}
-
-TEST(CommandLine, RecoversTheTextAfterTheProgramName) {
-    EXPECT_EQ(layer::ArgumentsAfterProgramName("Game.exe  \"--open:a b.pzz\"  -w"), "\"--open:a b.pzz\"  -w");
-    EXPECT_EQ(layer::ArgumentsAfterProgramName("\"C:\\x y\\Game.exe\" -f"), "-f");
-    EXPECT_EQ(layer::ArgumentsAfterProgramName("Game.exe"), "");
-
-    const char* argv[] = {"/bin/Game", "--open:a b.pzz", "-w"};
-    // The exact text wins when it names the same arguments (double blanks kept)...
-    EXPECT_EQ(layer::RecoverCommandLine(3, argv, "Game.exe \"--open:a b.pzz\"  -w"),
-              "\"--open:a b.pzz\"  -w");
-    // ...a stale text that names others is ignored, and the arguments are quoted instead.
-    EXPECT_EQ(layer::RecoverCommandLine(3, argv, "Game.exe -f"), "\"--open:a b.pzz\" -w");
-    EXPECT_EQ(layer::RecoverCommandLine(3, argv, nullptr), "\"--open:a b.pzz\" -w");
-    EXPECT_EQ(layer::RecoverCommandLine(1, argv, nullptr), "");
-
-    // An argument with a quote is left out, not passed changed.
-    const char* quoted[] = {"/bin/Game", "--window", "--new:a\"b.png?4", "-f"};
-    std::vector<std::string> leftOut;
-    EXPECT_EQ(layer::RecoverCommandLine(4, quoted, nullptr, &leftOut), "--window -f");
-    EXPECT_EQ(leftOut, (Args{"--new:a\"b.png?4"}));
 }
 
 TEST(CodePage, ConvertsWindows1250) {
