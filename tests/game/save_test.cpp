@@ -222,7 +222,7 @@ TEST_F(SaveGameTest, TheFirstSaveLendsWhatTheBackgroundCompressed) {
         Board& b = g->GetBoard();
         b.atlasSize = 1024; // 4 MiB of atlas: a range to lend
         g->GetTextures().puzzle->Release();
-        g->GetTextures().puzzle = PatternTexture(1024, 3);
+        g->GetTextures().puzzle = PatternTexture(1024, 1024, 3);
         return g;
     };
     auto whole = Build("whole.jpg");
