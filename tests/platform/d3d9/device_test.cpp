@@ -6,6 +6,7 @@
 // recording device's log, snapshots and failure knobs, the yardstick of every drawing test.
 #include "platform/Direct3D9.h"
 #include "tests/platform/d3d9/WindowedParameters.h"
+#include "tests/platform/d3dx/LogFont.h"
 
 #include <gtest/gtest.h>
 
@@ -960,11 +961,7 @@ TEST_F(RecordingDeviceTest, LossAndResetKnobs) {
 }
 
 TEST_F(RecordingDeviceTest, FontCallsAreRecordedInOrderWithTheDraws) {
-    LOGFONTA lf{};
-    lf.lfHeight = 16;
-    lf.lfWeight = FW_BOLD;
-    lf.lfCharSet = EASTEUROPE_CHARSET;
-    std::strcpy(lf.lfFaceName, "Verdana");
+    const LOGFONTA lf = MakeLogFont();
     ID3DXFont* font = nullptr;
     ASSERT_EQ(D3DXCreateFontIndirect(m_recorder, &lf, &font), D3D_OK);
     m_recorder->BeginScene();

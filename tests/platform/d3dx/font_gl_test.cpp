@@ -5,6 +5,7 @@
 #include "platform/linux/Hooks.h"
 #include "platform/test/RecordingDevice.h"
 #include "tests/platform/d3d9/WindowedParameters.h"
+#include "tests/platform/d3dx/LogFont.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -28,11 +29,7 @@ TEST(FontOnOpenGLTest, ScreenPixelsAreTheGlyphCoverage) {
               D3D_OK);
     CRecordingDevice* recorder = new CRecordingDevice(&pp);
 
-    LOGFONTA lf{};
-    lf.lfHeight = 16;
-    lf.lfWeight = FW_BOLD;
-    lf.lfCharSet = EASTEUROPE_CHARSET;
-    std::strcpy(lf.lfFaceName, "Verdana");
+    const LOGFONTA lf = MakeLogFont();
     ID3DXFont* font = nullptr;
     ID3DXFont* recordedFont = nullptr;
     ASSERT_EQ(D3DXCreateFontIndirect(device, &lf, &font), D3D_OK);

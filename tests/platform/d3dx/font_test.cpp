@@ -5,6 +5,7 @@
 #include "platform/linux/d3dx/Font.h"
 #include "platform/linux/d3dx/FontLayout.h"
 #include "platform/test/RecordingDevice.h"
+#include "tests/platform/d3dx/LogFont.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,6 @@
 #include <set>
 
 namespace {
-
-LOGFONTA MakeLogFont(const char* face, LONG height, LONG weight = FW_BOLD,
-                     BYTE charSet = EASTEUROPE_CHARSET) {
-    LOGFONTA lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    lf.lfCharSet = charSet;
-    std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-    return lf;
-}
 
 // One glyph quad read back from a triangle-list draw: screen pixels covered and texels shown.
 struct GlyphQuad {
