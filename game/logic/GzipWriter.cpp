@@ -162,10 +162,16 @@ uint64_t CGzipFileWriter::Borrow(const std::string& path, const GzipIndex& index
 void CGzipFileWriter::Emit(const void* data, size_t n) {
     if (m_failed || !m_file)
         return;
+    EmitKnown(data, n);
+    m_fileCrc = uint32_t(crc32_z(m_fileCrc, static_cast<const Bytef*>(data), n));
+}
+
+void CGzipFileWriter::EmitKnown(const void* data, size_t n) {
+    if (m_failed || !m_file)
+        return;
     if (std::fwrite(data, 1, n, m_file) != n)
         m_failed = true;
     m_fileOffset += n;
-    m_fileCrc = uint32_t(crc32_z(m_fileCrc, static_cast<const Bytef*>(data), n));
 }
 
 void CGzipFileWriter::Remember(const uint8_t* data, size_t n) {
@@ -275,13 +281,15 @@ void CGzipFileWriter::Collect(std::unique_ptr<Block> block) {
             const size_t chunk = size_t(std::min<uint64_t>(left, buffer.size()));
             same = std::fread(buffer.data(), 1, chunk, loan->file) == chunk;
             copied = uint32_t(crc32_z(copied, buffer.data(), chunk));
-            Emit(buffer.data(), chunk);
+            EmitKnown(buffer.data(), chunk);
             left -= chunk;
         }
         if (!same || copied != loan->fileCrc) {
             m_loanRefused = true;
             m_failed = true;
         }
+        // The copied bytes' CRC is the one just checked: the file's CRC goes on from it.
+        m_fileCrc = uint32_t(crc32_combine(m_fileCrc, copied, z_off_t(loan->fileTo - loan->fileFrom)));
         m_crc = uint32_t(crc32_combine(m_crc, loan->crc, z_off_t(loan->to - loan->from)));
         return;
     }

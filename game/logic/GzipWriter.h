@@ -78,6 +78,8 @@ class CGzipFileWriter : public CSaveSink {
     void Queue(std::unique_ptr<Block> block, bool last);
     void Collect(std::unique_ptr<Block> block);
     void Emit(const void* data, size_t n);
+    // Emit without adding the bytes to m_fileCrc, for bytes whose CRC the caller has.
+    void EmitKnown(const void* data, size_t n);
     void Remember(const uint8_t* data, size_t n);
 
     int m_level;
