@@ -6,7 +6,8 @@
 # alone (GNU time) and of Game and its children together (sampled every 20 ms). With "idle", it
 # then starts the game once more with frames reused as they normally are, waits for the board
 # and prints the processor time of all Game's threads over 20 s on the untouched board and the
-# frames presented meanwhile. Needs xdotool, a C compiler and GNU time; the folder BINDIR holds
+# frames presented meanwhile. SAVE_AFTER=seconds leaves the board untouched that long before the
+# first save (the start's figure then covers that time too). Needs xdotool, a C compiler and GNU time; the folder BINDIR holds
 # Game, PictureDecoder and Gfx.
 bin=$1; pic=$(realpath "$2"); count=$3; idle=$4
 work=$(mktemp -d /tmp/timing.XXXX); cp -r "$bin/Game" "$bin/Gfx" "$bin/PictureDecoder" "$work/"
@@ -42,10 +43,10 @@ cc -O2 -shared -fPIC -o "$work/swap_times.so" "$work/swap_times.c" -ldl
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy D3D9_DRAW_EVERY_FRAME=1
 cd $work
 now() { date +%s.%N; }
-# waits until the log has a gap over 0.3 s after time $1 and 15 frames after that gap
+# waits until the log has a gap over $GAP s (0.3 unless set) after time $1 and 15 frames after that gap
 wait_gap() {
   for i in $(seq 1 600); do
-    if awk -v t=$1 'BEGIN{g=0} $1>t{ if (p && $1-p>0.3) g=1; else if (g) n++; p=$1 } END{exit !(g && n>=15)}' $2; then return 0; fi
+    if awk -v t=$1 -v gap=${GAP:-0.3} 'BEGIN{g=0} $1>t{ if (p && $1-p>gap) g=1; else if (g) n++; p=$1 } END{exit !(g && n>=15)}' $2; then return 0; fi
     sleep 0.1
   done; echo "timeout waiting for a gap" >&2
 }
@@ -67,6 +68,7 @@ run() { # arg, saves
   sleep 1; w=$(win $pid); t0=$(now)
   for i in 1 2 3; do xdotool mousemove --window $w 790 10; xdotool key --window $w x; sleep 1; done
   wait_gap $t0 $log; sleep 1
+  [ "$2" -gt 1 ] && sleep "${SAVE_AFTER:-0}"
   marks=($t0)
   for s in $(seq 1 $2); do
     before=$(stat -c %Y.%y $work/*.pzz 2>/dev/null | md5sum)
@@ -94,7 +96,7 @@ if [ "$idle" = idle ]; then
   for i in 1 2 3; do xdotool mousemove --window $w 790 10; xdotool key --window $w x; sleep 1; done
   # the board is shown: frames come again after the start's gap
   t0=$(now); for i in $(seq 1 600); do
-    awk -v t=$t0 'BEGIN{g=0} $1>t{ if (p && $1-p>0.3) g=1; else if (g) n++; p=$1 } END{exit !(g && n>=2)}' $log && break
+    awk -v t=$t0 -v gap=${GAP:-0.3} 'BEGIN{g=0} $1>t{ if (p && $1-p>gap) g=1; else if (g) n++; p=$1 } END{exit !(g && n>=2)}' $log && break
     sleep 0.1; done; sleep 3
   ticks() { awk '{print $14+$15}' /proc/$pid/stat; }
   hz=$(getconf CLK_TCK); a=$(ticks); f0=$(wc -l < $log); sleep 20; b=$(ticks); f1=$(wc -l < $log)
