@@ -240,14 +240,8 @@ bool CGame::SaveAheadDone() const {
 
 void CGame::LoadGame() {
     try {
-        // Only a file of data is opened: a named pipe would block the open until a writer came,
-        // a folder would read as a damaged file.
-        const DWORD attributes = GetFileAttributesA(m_path.c_str());
-        const bool dataFile = attributes != INVALID_FILE_ATTRIBUTES &&
-                              !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
-        std::unique_ptr<CGzipFileSource> source;
-        if (dataFile)
-            source = CGzipFileSource::Open(m_path);
+        // Only a file of data is opened (a named pipe, a folder or a device is not).
+        std::unique_ptr<CGzipFileSource> source = CGzipFileSource::Open(m_path);
         if (!source)
             throw CError(ERR_NORMAL, "Nie można otworzyć pliku z zapisaną grą", kGameLogSource,
                          LINE_LOAD_OPEN, 0);
