@@ -7,8 +7,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -18,10 +23,44 @@ namespace {
 }
 
 constexpr size_t kFileChunk = 1 << 20;
+constexpr size_t kPieceBytes = 256 << 10;
+// How far inflating may run ahead of the reader: enough for the time the game takes to create the
+// atlas texture, during which nothing is read.
+constexpr size_t kMostPieces = 256;
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// A run of inflated content handed from the inflating thread to the reader, with what happened
+// at places inside it: an entry point reached, a gzip member ended (its trailer's CRC and length,
+// checked by the reader, which computes the content's CRC as it takes the bytes).
+struct Piece {
+    struct Mark {
+        size_t at; // bytes of the piece before it
+        bool memberEnd;
+        uint64_t file;        // entry: its offset in the file
+        uint32_t fileCrc;     // entry: CRC of the file's bytes before it
+        uint32_t crc, length; // member end: the trailer's
+    };
+    std::unique_ptr<uint8_t[]> bytes{new uint8_t[kPieceBytes]};
+    size_t size = 0;
+    std::vector<Mark> marks;  // in order of `at`
+    bool last = false;        // the content ends with this piece
+    std::exception_ptr error; // raised to the reader once it has taken the bytes before it
+
+    void Clear() {
+        size = 0;
+        marks.clear();
+        last = false;
+        error = nullptr;
+    }
+};
 
 } // namespace
 
 struct CGzipFileSource::Stream {
+    // ---- the inflating thread's (the caller's before it starts, and again once it has ended) ----
     z_stream z{};
     bool inflating = false; // z is initialised
     bool gzip = false;      // false: the bytes are the content (after Start)
@@ -34,10 +73,31 @@ struct CGzipFileSource::Stream {
     size_t avail = 0;
     uint64_t availEnd = 0; // offset in the input of the byte after next + avail
     bool inputDone = false;
-    GzipIndex index;
     uint32_t fileCrc = uint32_t(crc32(0L, nullptr, 0)); // of the file's bytes taken so far
+    uint8_t lastTaken[8] = {}; // the last eight bytes taken: a member's trailer once it has ended
+
+    // ---- shared ----
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::unique_ptr<Piece>> pieces; // made as they are needed, up to kMostPieces
+    std::vector<Piece*> free;
+    size_t most = kMostPieces;
+    std::deque<Piece*> filled; // oldest first
+    bool cancel = false;
+    bool workerDone = false;
+    std::thread worker;
+
+    // ---- the reader's ----
+    Piece* current = nullptr;
+    size_t taken = 0; // bytes of current taken
+    size_t marksDone = 0;
+    uint32_t memberCrc = uint32_t(crc32(0L, nullptr, 0));
+    uint32_t memberLength = 0; // modulo 2^32, as the trailer keeps it
+    uint64_t content = 0;
+    GzipIndex index;
 
     ~Stream() {
+        StopWorker();
         if (inflating)
             inflateEnd(&z);
         if (file)
@@ -72,6 +132,12 @@ struct CGzipFileSource::Stream {
     void Take(size_t n) {
         if (gzip && oneMember)
             fileCrc = uint32_t(crc32_z(fileCrc, next, n));
+        if (n >= 8) {
+            std::memcpy(lastTaken, next + n - 8, 8);
+        } else if (n > 0) {
+            std::memmove(lastTaken, lastTaken + n, 8 - n);
+            std::memcpy(lastTaken + 8 - n, next, n);
+        }
         next += n;
         avail -= n;
     }
@@ -91,51 +157,181 @@ struct CGzipFileSource::Stream {
             return;
         started = true;
         gzip = GzipFollows();
-        if (gzip) {
-            if (inflateInit2(&z, 15 + 16) != Z_OK)
-                throw std::bad_alloc();
-            inflating = true;
+        if (!gzip)
+            return;
+        // zlib is left to parse the members' headers and trailers but not to compute the CRC:
+        // the reader does that as it takes the bytes, on its own thread, while this one inflates.
+        if (inflateInit2(&z, 15 + 16) != Z_OK)
+            throw std::bad_alloc();
+        inflating = true;
+        inflateValidate(&z, 0);
+        pieces.push_back(std::make_unique<Piece>());
+        free.push_back(pieces.back().get());
+        worker = std::thread([this] { Work(); });
+    }
+
+    void StopWorker() {
+        if (!worker.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            cancel = true;
+        }
+        changed.notify_all();
+        worker.join();
+    }
+
+    // ---- the inflating thread ----
+
+    void Work() {
+        for (;;) {
+            Piece* piece = TakeFreePiece();
+            if (!piece)
+                break;
+            try {
+                Fill(*piece);
+            } catch (...) {
+                piece->error = std::current_exception();
+            }
+            const bool done = piece->last || piece->error;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                filled.push_back(piece);
+                workerDone = done;
+            }
+            changed.notify_all();
+            if (done)
+                break;
         }
     }
 
-    // Inflates into out (up to n bytes) and returns how many came, 0 only once the content has
-    // ended. Throws CSaveFileError for a damaged or cut stream.
-    size_t Inflate(uint8_t* out, size_t n) {
+    // A piece to fill, made when none is free and fewer than `most` exist; null once cancelled.
+    Piece* TakeFreePiece() {
+        std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            if (ended)
-                return 0;
+            changed.wait(lock, [&] { return cancel || !free.empty() || pieces.size() < most; });
+            if (cancel)
+                return nullptr;
+            if (!free.empty())
+                break;
+            try {
+                pieces.push_back(std::make_unique<Piece>());
+                free.push_back(pieces.back().get());
+            } catch (const std::bad_alloc&) {
+                most = pieces.size(); // the first is made before the thread starts
+            }
+        }
+        Piece* piece = free.back();
+        free.pop_back();
+        piece->Clear();
+        return piece;
+    }
+
+    // Inflates into the piece until it is full or the content ends. Throws CSaveFileError for a
+    // damaged or cut stream.
+    void Fill(Piece& piece) {
+        while (piece.size < kPieceBytes) {
+            if (ended) {
+                piece.last = true;
+                return;
+            }
+            uint8_t* out = piece.bytes.get() + piece.size;
             z.next_in = const_cast<Bytef*>(next);
             z.avail_in = static_cast<uInt>(std::min<size_t>(avail, UINT_MAX));
             z.next_out = out;
-            z.avail_out = static_cast<uInt>(std::min<size_t>(n, UINT_MAX));
+            z.avail_out = static_cast<uInt>(kPieceBytes - piece.size);
             const int rc = inflate(&z, Z_BLOCK);
-            const size_t produced = static_cast<size_t>(z.next_out - out);
-            const uint8_t* stop = z.next_in;
-            Take(static_cast<size_t>(stop - next));
+            piece.size += static_cast<size_t>(z.next_out - out);
+            Take(static_cast<size_t>(z.next_in - next));
             if (rc == Z_STREAM_END) {
+                // zlib has taken the member's trailer and no byte after it.
+                piece.marks.push_back({piece.size, true, 0, 0, Le32(lastTaken), Le32(lastTaken + 4)});
                 if (GzipFollows()) {
                     inflateReset(&z);
                     oneMember = false;
                 } else {
                     ended = true;
                 }
-                if (produced > 0)
-                    return produced;
                 continue;
             } else if (rc == Z_OK) {
                 // Between two blocks, on a byte boundary, and not after the last one.
                 if ((z.data_type & (128 | 64 | 7)) == 128 && oneMember)
-                    index.entries.push_back(GzipEntry{z.total_out, Offset(next), uint32_t(z.adler), fileCrc});
+                    piece.marks.push_back({piece.size, false, Offset(next), fileCrc, 0, 0});
             } else if (rc != Z_BUF_ERROR) {
                 Fail(kSaveDamagedStream);
             }
-            if (produced > 0)
-                return produced;
-            if (rc == Z_BUF_ERROR || avail == 0) {
-                if (!More())
-                    Fail(kSaveShortFile);
-            }
+            if ((rc == Z_BUF_ERROR || avail == 0) && z.avail_out > 0 && !More())
+                Fail(kSaveShortFile);
         }
+    }
+
+    // ---- the reader ----
+
+    // The next piece of content, the one taken given back; null once the inflating thread has
+    // handed over its last.
+    Piece* NextPiece() {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (current) {
+            free.push_back(current);
+            current = nullptr;
+            changed.notify_all();
+        }
+        changed.wait(lock, [&] { return !filled.empty() || workerDone; });
+        if (filled.empty())
+            return nullptr;
+        current = filled.front();
+        filled.pop_front();
+        taken = 0;
+        marksDone = 0;
+        return current;
+    }
+
+    void ApplyMarks() {
+        while (marksDone < current->marks.size() && current->marks[marksDone].at == taken) {
+            const Piece::Mark& m = current->marks[marksDone++];
+            if (!m.memberEnd) {
+                index.entries.push_back(GzipEntry{content, m.file, memberCrc, m.fileCrc});
+                continue;
+            }
+            if (m.crc != memberCrc || m.length != memberLength)
+                Fail(kSaveDamagedStream);
+            memberCrc = uint32_t(crc32(0L, nullptr, 0));
+            memberLength = 0;
+        }
+    }
+
+    // Copies up to n bytes of content to out (out null: drops them) and returns how many, 0
+    // only once the content has ended.
+    size_t Pull(uint8_t* out, size_t n) {
+        for (;;) {
+            if (!current && !NextPiece())
+                return 0;
+            ApplyMarks();
+            size_t run = current->size - taken;
+            if (marksDone < current->marks.size())
+                run = current->marks[marksDone].at - taken;
+            run = std::min(run, n);
+            if (run > 0) {
+                const uint8_t* from = current->bytes.get() + taken;
+                if (out)
+                    std::memcpy(out, from, run);
+                memberCrc = uint32_t(crc32_z(memberCrc, from, run));
+                memberLength += uint32_t(run);
+                taken += run;
+                content += run;
+                ApplyMarks();
+                return run;
+            }
+            if (current->error)
+                std::rethrow_exception(current->error);
+            if (current->last || !NextPiece())
+                return 0;
+        }
+    }
+
+    void JoinWorker() {
+        if (worker.joinable())
+            worker.join();
     }
 };
 
@@ -171,7 +367,7 @@ void CGzipFileSource::Read(void* data, size_t n) {
         return;
     }
     while (n > 0) {
-        const size_t got = s.Inflate(out, n);
+        const size_t got = s.Pull(out, n);
         if (got == 0)
             Fail(kSaveShortFile);
         out += got;
@@ -182,15 +378,21 @@ void CGzipFileSource::Read(void* data, size_t n) {
 void CGzipFileSource::ExpectEnd() {
     Stream& s = *m_s;
     s.Start();
+    if (!s.gzip) {
+        if (s.Have(1))
+            Fail(kSaveTrailingData);
+        return;
+    }
     uint8_t extra;
-    if (s.gzip ? s.Inflate(&extra, 1) > 0 : s.Have(1))
+    if (s.Pull(&extra, 1) > 0)
         Fail(kSaveTrailingData);
+    s.JoinWorker();
 }
 
 GzipIndex CGzipFileSource::TakeIndex() {
     Stream& s = *m_s;
     GzipIndex index;
-    if (!s.gzip || !s.ended || !s.oneMember)
+    if (!s.gzip || !s.ended || !s.oneMember || s.worker.joinable())
         return index;
     // The file as it is now identifies it later: its size and last eight bytes.
     if (fseeko(s.file, 0, SEEK_END) != 0)

@@ -2,6 +2,10 @@
 // is read as it is, further members are content too, bytes after the last member that are not
 // gzip are ignored. While it inflates it notes the stream's entry points (GzipIndex.h), so that
 // the next save of the same game can take its compressed bytes over.
+//
+// A gzip file is inflated on a thread of the source's own, started by the first Read and at most
+// 64 MiB ahead of the reader; the reader's thread checks each member's CRC as it takes the bytes.
+// A failure is raised by the Read that reaches it, as if the file were read in one thread.
 #pragma once
 
 #include "game/logic/GzipIndex.h"

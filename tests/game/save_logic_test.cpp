@@ -475,4 +475,92 @@ TEST(SaveFileReader, DamagedOrCutGzipFilesFail) {
     EXPECT_NE(verdict(garbled), "loaded");
 }
 
+// A gzip member of stored blocks, so that its size is exact: 18 bytes, 5 a block and the content.
+std::vector<uint8_t> StoredMember(const std::vector<uint8_t>& content) {
+    std::vector<uint8_t> m = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3};
+    size_t at = 0;
+    do {
+        const size_t n = std::min<size_t>(content.size() - at, 65535);
+        const uint8_t last = at + n == content.size();
+        m.insert(m.end(), {last, uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)});
+        m.insert(m.end(), content.begin() + ptrdiff_t(at), content.begin() + ptrdiff_t(at + n));
+        at += n;
+    } while (at < content.size());
+    const uint32_t crc = uint32_t(crc32(0, content.data(), uInt(content.size())));
+    for (uint32_t v : {crc, uint32_t(content.size())})
+        for (int i = 0; i < 4; ++i)
+            m.push_back(uint8_t(v >> 8 * i));
+    return m;
+}
+
+std::vector<uint8_t> Pattern(size_t n, int seed) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = uint8_t(i * 7 + (i >> 9) + size_t(seed));
+    return v;
+}
+
+// Content and trailers are checked on the reading thread while another inflates ahead: members
+// join as gzread joins them, and a trailer is checked wherever the file's reads cut it (they
+// come a megabyte at a time).
+TEST(SaveFileReader, MembersAndTrailersWhereverTheyFall) {
+    const std::string path = TempPath("damaged.pzz");
+    const std::vector<uint8_t> a = Pattern(5000, 1), b = Pattern(3000, 2);
+    std::vector<uint8_t> ab = a;
+    ab.insert(ab.end(), b.begin(), b.end());
+    auto join = [](std::vector<uint8_t> x, const std::vector<uint8_t>& y) {
+        x.insert(x.end(), y.begin(), y.end());
+        return x;
+    };
+    std::vector<uint8_t> cutB = StoredMember(b);
+    cutB.resize(cutB.size() - 3);
+    auto flip = [](std::vector<uint8_t> x, size_t fromEnd) {
+        x[x.size() - fromEnd] ^= 0x10;
+        return x;
+    };
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> file, content;
+        const char* verdict; // "loaded" or part of the message
+    };
+    std::vector<Case> cases = {
+        {"two members", join(StoredMember(a), StoredMember(b)), ab, "loaded"},
+        {"first member's CRC", join(flip(StoredMember(a), 8), StoredMember(b)), ab, "skompresowanych"},
+        {"second member cut", join(StoredMember(a), cutB), ab, "za krótki"},
+        {"bytes after the member", join(StoredMember(a), {1, 2, 3}), a, "loaded"},
+        {"not gzip", a, a, "loaded"},
+        {"more than the content", join(StoredMember(a), StoredMember(b)), a, "za końcem"},
+    };
+    for (size_t k : {0, 1, 4, 7, 8}) {
+        // A file of 1 MiB + k bytes: the trailer's first 8 - k bytes come with the first read.
+        const size_t size = (size_t{1} << 20) + k;
+        size_t blocks = 1;
+        while ((size - 18 - 5 * blocks + 65534) / 65535 != blocks)
+            ++blocks;
+        const std::vector<uint8_t> content = Pattern(size - 18 - 5 * blocks, 3);
+        const std::vector<uint8_t> file = StoredMember(content);
+        EXPECT_EQ(file.size(), size);
+        const std::string at = " with " + std::to_string(k) + " trailer bytes after the first read";
+        cases.push_back({"whole" + at, file, content, "loaded"});
+        cases.push_back({"CRC" + at, flip(file, 5), content, "skompresowanych"});
+        cases.push_back({"length" + at, flip(file, 1), content, "skompresowanych"});
+    }
+    for (const Case& c : cases) {
+        WriteFileBytes(path, c.file);
+        std::unique_ptr<CGzipFileSource> src = CGzipFileSource::Open(path);
+        ASSERT_TRUE(src);
+        std::string result = "loaded";
+        try {
+            std::vector<uint8_t> back(c.content.size());
+            src->Read(back.data(), back.size());
+            src->ExpectEnd();
+            if (back != c.content)
+                result = "other content";
+        } catch (const CSaveFileError& e) {
+            result = e.message;
+        }
+        EXPECT_NE(result.find(c.verdict), std::string::npos) << c.name << ": " << result;
+    }
+}
+
 } // namespace
