@@ -300,8 +300,8 @@ struct CGzipFileSource::Stream {
         }
     }
 
-    // Copies up to n bytes of content to out (out null: drops them) and returns how many, 0
-    // only once the content has ended.
+    // Copies up to n bytes of content to out and returns how many, 0 only once the content has
+    // ended.
     size_t Pull(uint8_t* out, size_t n) {
         for (;;) {
             if (!current && !NextPiece())
@@ -313,8 +313,7 @@ struct CGzipFileSource::Stream {
             run = std::min(run, n);
             if (run > 0) {
                 const uint8_t* from = current->bytes.get() + taken;
-                if (out)
-                    std::memcpy(out, from, run);
+                std::memcpy(out, from, run);
                 memberCrc = uint32_t(crc32_z(memberCrc, from, run));
                 memberLength += uint32_t(run);
                 taken += run;
