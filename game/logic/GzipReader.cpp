@@ -12,6 +12,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <new>
 #include <thread>
 #include <vector>
@@ -167,7 +168,11 @@ struct CGzipFileSource::Stream {
         inflateValidate(&z, 0);
         pieces.push_back(std::make_unique<Piece>());
         free.push_back(pieces.back().get());
-        worker = std::thread([this] { Work(); });
+        try {
+            worker = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the reader inflates each piece itself when it needs it.
+        }
     }
 
     void StopWorker() {
@@ -184,25 +189,28 @@ struct CGzipFileSource::Stream {
     // ---- the inflating thread ----
 
     void Work() {
-        for (;;) {
-            Piece* piece = TakeFreePiece();
-            if (!piece)
-                break;
-            try {
-                Fill(*piece);
-            } catch (...) {
-                piece->error = std::current_exception();
-            }
-            const bool done = piece->last || piece->error;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                filled.push_back(piece);
-                workerDone = done;
-            }
-            changed.notify_all();
-            if (done)
-                break;
+        while (FillOne()) {
         }
+    }
+
+    // Fills a piece and hands it to the reader; false once the last is handed over or cancelled.
+    bool FillOne() {
+        Piece* piece = TakeFreePiece();
+        if (!piece)
+            return false;
+        try {
+            Fill(*piece);
+        } catch (...) {
+            piece->error = std::current_exception();
+        }
+        const bool done = piece->last || piece->error;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            filled.push_back(piece);
+            workerDone = done;
+        }
+        changed.notify_all();
+        return !done;
     }
 
     // A piece to fill, made when none is free and fewer than `most` exist; null once cancelled.
@@ -275,6 +283,11 @@ struct CGzipFileSource::Stream {
             free.push_back(current);
             current = nullptr;
             changed.notify_all();
+        }
+        if (!worker.joinable() && filled.empty() && !workerDone) {
+            lock.unlock();
+            FillOne();
+            lock.lock();
         }
         changed.wait(lock, [&] { return !filled.empty() || workerDone; });
         if (filled.empty())
